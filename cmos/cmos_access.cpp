@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// The one gate to the CMOS driver: one call opens "/dev/cmos", makes one
+// exchange and closes it again. It prints nothing but the dump; callers
+// decide what a failure means to the user.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "cmos_defs.h"
+#include "cmos_intf.h"
+
+// Value length of a field, or 0 when the number names none.
+static int cmos_field_len(int field)
+{
+	switch (field) {
+	case CMOS_FIELD_IP:
+	case CMOS_FIELD_MASK:
+	case CMOS_FIELD_GW:
+	case CMOS_FIELD_SERVER:
+	case CMOS_FIELD_LAST:
+	case CMOS_FIELD_IPV6_MASK:
+		return 4;
+	case CMOS_FIELD_CONSOLE:
+		return 2;
+	case CMOS_FIELD_IPV6:
+		return 16;
+	case CMOS_FIELD_MENU:
+	case CMOS_FIELD_ZCFG:
+		return 1;
+	}
+	// CMOS_FIELD_228 is one of these.
+	return field >= CMOS_OFFSET_MIN && field <= CMOS_OFFSET_MAX;
+}
+
+// Eight bytes a line, each "%x "; an empty line closes the dump.
+static void print_dump(const uchar *cmos)
+{
+	for (int i = 0; i < CMOS_DUMP_SIZE; i++) {
+		printf("%x ", cmos[i]);
+		if ((i & 7) == 7)
+			putchar('\n');
+	}
+	putchar('\n');
+}
+
+int cmos_access_main(int oper, int field, uchar *input)
+{
+	cmos_cmd_t cmos_cmd_msg = {};
+	uchar dump[CMOS_DUMP_SIZE] = {};
+	int size = 0;
+	int ret = 0;
+
+	if (oper == CMOS_READ || oper == CMOS_WRITE) {
+		size = cmos_field_len(field);
+		if (!size) {
+			errno = EINVAL;
+			return -1;
+		}
+		cmos_cmd_msg.field = field;
+	}
+
+	int fd = open("/dev/cmos", O_RDWR);
+	if (fd < 0) {
+		errno = ENOENT;
+		return -1;
+	}
+
+	switch (oper) {
+	case CMOS_READ:
+		// The count is the field's length, not the record's size.
+		if (read(fd, &cmos_cmd_msg, size) < 0) {
+			errno = EIO;
+			ret = -1;
+		} else {
+			memcpy(input, cmos_cmd_msg.val, size);
+		}
+		break;
+	case CMOS_WRITE:
+		memcpy(cmos_cmd_msg.val, input, size);
+		if (write(fd, &cmos_cmd_msg, size) < 0) {
+			errno = EIO;
+			ret = -1;
+		}
+		break;
+	case CMOS_RESET:
+		if (ioctl(fd, CMOS_IOC_RESET, NULL) < 0) {
+			errno = EIO;
+			ret = -1;
+		}
+		break;
+	case CMOS_DUMP:
+		if (ioctl(fd, CMOS_IOC_DUMP, dump) < 0)
+			ret = -1;
+		else
+			print_dump(dump);
+		break;
+	}
+
+	// A failed close loses nothing the exchange did; it only leaves a trace in errno.
+	if (close(fd) < 0)
+		errno = EIO;
+	return ret;
+}

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+// The record exchanged with the CMOS driver, the operations, the field
+// numbers and the driver's request codes.
+#ifndef NVPARM_CMOS_DEFS_H
+#define NVPARM_CMOS_DEFS_H
+
+#include "types.h"
+
+constexpr int CMOS_VAL_MAX = 128;
+constexpr int CMOS_DUMP_SIZE = 256;
+
+// field travels in the host's byte order; val carries the field's value
+// bytes first, zero after them.
+typedef struct cmos_cmd__ {
+	uint32 field;
+	uchar val[CMOS_VAL_MAX];
+} cmos_cmd_t;
+
+static_assert(sizeof(cmos_cmd_t) == 132, "the driver copies exactly 132 bytes");
+
+constexpr int CMOS_READ = 1;
+constexpr int CMOS_WRITE = 2;
+constexpr int CMOS_RESET = 3;
+constexpr int CMOS_DUMP = 4;
+
+constexpr int CMOS_FIELD_IP = 1;
+constexpr int CMOS_FIELD_MASK = 2;
+constexpr int CMOS_FIELD_GW = 3;
+constexpr int CMOS_FIELD_SERVER = 4;
+constexpr int CMOS_FIELD_CONSOLE = 5;
+constexpr int CMOS_FIELD_LAST = 6;
+constexpr int CMOS_FIELD_MENU = 7;
+constexpr int CMOS_FIELD_IPV6 = 8;
+constexpr int CMOS_FIELD_IPV6_MASK = 9;
+constexpr int CMOS_FIELD_ZCFG = 13;
+constexpr int CMOS_FIELD_228 = 228;
+
+// Single bytes reachable by raw offset.
+constexpr int CMOS_OFFSET_MIN = 120;
+constexpr int CMOS_OFFSET_MAX = 255;
+
+// The board's kernel numbers its requests the PowerPC way: three
+// direction bits on top (write is 4), 13 size bits, type, number.
+// The same numbers are sent from every host.
+constexpr unsigned long ppc_iow(unsigned type, unsigned nr, unsigned size)
+{
+	return 4UL << 29 | (unsigned long)size << 16 | type << 8 | nr;
+}
+
+constexpr unsigned long CMOS_IOC_RESET = 0x80846301UL;
+constexpr unsigned long CMOS_IOC_DUMP = 0x80016302UL;
+
+static_assert(CMOS_IOC_RESET == ppc_iow('c', 1, sizeof(cmos_cmd_t)), "reset request");
+static_assert(CMOS_IOC_DUMP == ppc_iow('c', 2, 1), "dump request");
+
+#endif

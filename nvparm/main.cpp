@@ -1,0 +1,7 @@
+// SPDX-License-Identifier: MIT
+#include "nvparm.h"
+
+int main(int argc, char **argv)
+{
+	return configure(argc, argv);
+}

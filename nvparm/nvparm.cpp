@@ -1,0 +1,396 @@
+// SPDX-License-Identifier: MIT
+// nvparm: read and write the boot configuration the board keeps in CMOS.
+//
+// Each option is carried out completely, device opened and closed, before
+// the next is parsed. Values and read failures go to standard output, where
+// boot scripts look for them; refusals of the input and device failures on
+// a write go to standard error.
+
+#include <arpa/inet.h>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <getopt.h>
+#include <string_view>
+
+#include "cmos_defs.h"
+#include "cmos_intf.h"
+#include "nvparm.h"
+
+static const char short_options[] = "vhdRO:o:w:r:";
+
+static const struct option long_options[] = {
+	{"version", no_argument, nullptr, 'v'},
+	{"help", no_argument, nullptr, 'h'},
+	{"write", required_argument, nullptr, 'w'},
+	{"read", required_argument, nullptr, 'r'},
+	{"reset", no_argument, nullptr, 'R'},
+	{"dump", no_argument, nullptr, 'd'},
+	{"write-offset", required_argument, nullptr, 'O'},
+	{"read-offset", required_argument, nullptr, 'o'},
+	{nullptr, 0, nullptr, 0},
+};
+
+static const char help_string[] =
+	"nvparm [-v] [-h] [-w <ip | mask | gw | server | last> <ip addr> |ipv6 <ipv6_addr> | ipv6_mask <prefix_len> | zcfg <0|1>] \n"
+	"       [-r <ip | mask | gw | server | ipv6 | ipv6_mask | last | offset <offset> | zcfg>] [-R] [-d] \n"
+	"\tCMOS access tools to access various fields in CMOS\n"
+	"\tOptions:\n"
+	"\t-v, --version: print version information and exit\n"
+	"\t-h, --help: this help screen.\n"
+	"\t-w, takes either ip, mask, gw, or server ip address as input\n"
+	"\t\tand writes to CMOS\n"
+	"\t-r, takes either the keyword <ip> <mask> <gw> or <server> as input\n"
+	"\t\tand prints out the corresponding value in CMOS\n"
+	"\t-R, resets the CMOS to factory default on next reboot\n"
+	"\t-d, dump the content of CMOS";
+
+static void print_version()
+{
+	puts("nvparm: v. 1.0");
+}
+
+static void print_help()
+{
+	puts(help_string);
+}
+
+// strtol as the board's 32-bit C library does it: leading blanks and a
+// sign taken, stops at the first non-digit, saturates at the int range,
+// so every host converts a value the way the board would.
+static long decimal(const char *text)
+{
+	long n = strtol(text, nullptr, 10);
+
+	if (n > INT_MAX)
+		return INT_MAX;
+	if (n < INT_MIN)
+		return INT_MIN;
+	return n;
+}
+
+// Converts one number part of at most 3 characters, ended by any of ends
+// or by the end of the text, and steps past the character that ended it.
+// Returns nullptr when the part is too long to be a number of the field.
+static const char *scan_part(const char *text, const char *ends, long *number)
+{
+	char num_str[4] = {};
+	size_t n = strcspn(text, ends);
+
+	if (n >= sizeof(num_str))
+		return nullptr;
+	memcpy(num_str, text, n);
+	*number = decimal(num_str);
+	return text[n] ? text + n + 1 : text + n;
+}
+
+static void put_be32(uchar *bytes, uint32 value)
+{
+	bytes[0] = value >> 24;
+	bytes[1] = value >> 16;
+	bytes[2] = value >> 8;
+	bytes[3] = value;
+}
+
+// Four dot-separated parts, each shifted into its octet and ORed in; a
+// part above 255 spills into the octet above, as boot scripts have always
+// seen it. Fewer than three dots before the end of the line is refused.
+static bool scan_ipv4(const char *text, uint32 *ipaddr)
+{
+	size_t line = strcspn(text, "\n");
+	int dots = 0;
+
+	for (size_t i = 0; i < line; i++)
+		dots += text[i] == '.';
+	if (dots < 3)
+		return false;
+
+	*ipaddr = 0;
+	for (int shift = 24; shift >= 0; shift -= 8) {
+		long part;
+
+		text = scan_part(text, ".\n", &part);
+		if (!text)
+			return false;
+		*ipaddr |= (uint32)part << shift;
+	}
+	return true;
+}
+
+// "first.second", each kept to its lowest 8 bits.
+static bool scan_console(const char *text, uchar console_bytes[2])
+{
+	long first, second;
+
+	if (!strchr(text, '.'))
+		return false;
+	text = scan_part(text, ".", &first);
+	if (!text || !scan_part(text, "\n", &second))
+		return false;
+	console_bytes[0] = first;
+	console_bytes[1] = second;
+	return true;
+}
+
+// The field a keyword names, or 0.
+static int field_of(std::string_view keyword)
+{
+	if (keyword == "ip")
+		return CMOS_FIELD_IP;
+	if (keyword == "mask")
+		return CMOS_FIELD_MASK;
+	if (keyword == "gw")
+		return CMOS_FIELD_GW;
+	if (keyword == "server")
+		return CMOS_FIELD_SERVER;
+	if (keyword == "console")
+		return CMOS_FIELD_CONSOLE;
+	if (keyword == "last")
+		return CMOS_FIELD_LAST;
+	if (keyword == "menu")
+		return CMOS_FIELD_MENU;
+	if (keyword == "ipv6")
+		return CMOS_FIELD_IPV6;
+	if (keyword == "ipv6_mask")
+		return CMOS_FIELD_IPV6_MASK;
+	if (keyword == "zcfg")
+		return CMOS_FIELD_ZCFG;
+	return 0;
+}
+
+static bool is_ipv4_field(int field)
+{
+	return field == CMOS_FIELD_IP || field == CMOS_FIELD_MASK ||
+	       field == CMOS_FIELD_GW || field == CMOS_FIELD_SERVER ||
+	       field == CMOS_FIELD_LAST;
+}
+
+// -w keyword value: only the keyword's text before its first space counts.
+static int write_val_cmos(const char *keyword, const char *value)
+{
+	uchar bytes[16] = {};
+	bool parsed = true;
+
+	if (!keyword)
+		return 1;
+	if (!value) {
+		puts("Error: empty argument");
+		return 1;
+	}
+
+	std::string_view oper_str(keyword, strcspn(keyword, " "));
+	int field = field_of(oper_str);
+
+	if (!field) {
+		fprintf(stderr, "%.*s is not a valid option\n", (int)oper_str.size(), oper_str.data());
+		return 1;
+	}
+
+	if (is_ipv4_field(field)) {
+		uint32 ipaddr;
+
+		parsed = scan_ipv4(value, &ipaddr);
+		if (parsed)
+			put_be32(bytes, ipaddr);
+	} else if (field == CMOS_FIELD_CONSOLE) {
+		parsed = scan_console(value, bytes);
+	} else if (field == CMOS_FIELD_IPV6) {
+		parsed = inet_pton(AF_INET6, value, bytes) == 1;
+	} else if (field == CMOS_FIELD_IPV6_MASK) {
+		put_be32(bytes, decimal(value));
+	} else {
+		// menu and zcfg: the lowest 8 bits of any number.
+		bytes[0] = decimal(value);
+	}
+
+	if (!parsed) {
+		fprintf(stderr, "Error: invalid %.*s value: %s\n", (int)oper_str.size(), oper_str.data(), value);
+		return 1;
+	}
+	if (cmos_access_main(CMOS_WRITE, field, bytes) != 0) {
+		fputs("Write Error\n", stderr);
+		return 1;
+	}
+	return 0;
+}
+
+// -r keyword: the keyword is taken whole.
+static int read_val_cmos(const char *keyword)
+{
+	uchar bytes[16] = {};
+	int field = field_of(keyword);
+	int ret_val;
+
+	if (!field) {
+		fprintf(stderr, "%s is not a valid option\n", keyword);
+		return 1;
+	}
+
+	if (field == CMOS_FIELD_LAST) {
+		uint32 ipaddr = 0;
+
+		ret_val = get_last_ip_from_cmdline(&ipaddr);
+		memcpy(bytes, &ipaddr, sizeof(ipaddr));
+	} else {
+		ret_val = cmos_access_main(CMOS_READ, field, bytes);
+	}
+	if (ret_val != 0) {
+		puts("Read Error");
+		return 1;
+	}
+
+	if (is_ipv4_field(field)) {
+		printf("%d.%d.%d.%d\n", bytes[0], bytes[1], bytes[2], bytes[3]);
+	} else if (field == CMOS_FIELD_CONSOLE) {
+		printf("%x %x\n", bytes[0], bytes[1]);
+	} else if (field == CMOS_FIELD_MENU) {
+		printf("Menu.lst parition: hdc%d\n", bytes[0]);
+	} else if (field == CMOS_FIELD_IPV6) {
+		char ipstr[100];
+
+		puts(inet_ntop(AF_INET6, bytes, ipstr, sizeof(ipstr)));
+	} else if (field == CMOS_FIELD_IPV6_MASK) {
+		int32 prefix_len = (uint32)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
+
+		printf("%d\n", prefix_len);
+	} else {
+		printf("%02x\n", bytes[0]);
+	}
+	return 0;
+}
+
+// -O offset value. An offset text that holds no number does nothing.
+static int write_cmos_offset(const char *offset_text, const char *value)
+{
+	uchar byte = 0;
+
+	if (!offset_text || !value) {
+		puts("Error: empty argument");
+		return 1;
+	}
+	long offset = decimal(offset_text);
+	if (offset == 0)
+		return 0;
+	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
+		printf("Error: offset %ld out of range\n", offset);
+		return 1;
+	}
+	byte = decimal(value);
+	if (cmos_access_main(CMOS_WRITE, offset, &byte) != 0) {
+		fputs("Write Error\n", stderr);
+		return 1;
+	}
+	return 0;
+}
+
+// -o offset: the byte in decimal.
+static int read_cmos_offset(const char *offset_text)
+{
+	uchar byte = 0;
+
+	if (!offset_text) {
+		puts("Error: empty argument");
+		return 1;
+	}
+	long offset = decimal(offset_text);
+	if (offset == 0)
+		return 0;
+	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
+		printf("Error: Read offset %ld out of range\n", offset);
+		return 1;
+	}
+	if (cmos_access_main(CMOS_READ, offset, &byte) != 0) {
+		puts("Read Error");
+		return 1;
+	}
+	printf("%d\n", byte);
+	return 0;
+}
+
+int get_last_ip_from_cmdline(uint32 *ipaddr)
+{
+	static const char bootdev[] = "bootdev=eobc0";
+	static const char server_ip[] = "server_ip=";
+	char buf[4096];
+	int err = 0;
+
+	FILE *cmdline = fopen("/proc/cmdline", "r");
+	if (!cmdline)
+		return 1;
+
+	// A line longer than one read arrives in chunks, each searched alone.
+	for (;;) {
+		memset(buf, 0, sizeof(buf));
+		if (!fgets(buf, sizeof(buf) - 2, cmdline))
+			break;
+		if (!strstr(buf, bootdev))
+			continue;
+
+		char *addr = strstr(buf, server_ip);
+		if (!addr) {
+			err = 1;
+			continue;
+		}
+		addr += sizeof(server_ip) - 1;
+		addr[strcspn(addr, " \n")] = '\0';
+
+		struct in_addr ipv4addr;
+		if (inet_pton(AF_INET, addr, &ipv4addr) == 1) {
+			memcpy(ipaddr, &ipv4addr, sizeof(*ipaddr));
+			err = 0;
+		} else {
+			err = 1;
+		}
+	}
+	fclose(cmdline);
+	return err;
+}
+
+int configure(int argc, char **argv)
+{
+	int c;
+
+	if (argc < 1)
+		return 1;
+	while ((c = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
+		// -w and -O take their value from the third word, wherever they
+		// stand, as it stands now: the parser moves words as it goes.
+		char *value = argc > 3 ? argv[3] : nullptr;
+
+		switch (c) {
+		case 'v':
+			print_version();
+			return 0;
+		case 'h':
+			print_help();
+			return 0;
+		case 'w':
+			write_val_cmos(optarg, value);
+			break;
+		case 'r':
+			read_val_cmos(optarg);
+			break;
+		case 'R':
+			if (cmos_access_main(CMOS_RESET, 0, nullptr) != 0)
+				fputs("Reset Error\n", stderr);
+			break;
+		case 'd':
+			if (cmos_access_main(CMOS_DUMP, 0, nullptr) != 0)
+				fputs("Dump Error\n", stderr);
+			break;
+		case 'O':
+			write_cmos_offset(optarg, value);
+			break;
+		case 'o':
+			read_cmos_offset(optarg);
+			break;
+		default:
+			// After "-x" at the end, the parser's index stands past the last word.
+			fprintf(stderr, "%s: invalid argument. Use 'nvparm --help' for help.\n",
+				argv[optind < argc ? optind : argc - 1]);
+			return 1;
+		}
+	}
+	return 1;
+}

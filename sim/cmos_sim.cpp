@@ -1,0 +1,332 @@
+// SPDX-License-Identifier: MIT
+// The simulated CMOS driver: preloaded into a process, it stands behind
+// "/dev/cmos" and keeps the 256 CMOS bytes in an image file. It is
+// stricter than the board's driver: an exchange the tool must never make
+// fails, so no test can pass on one.
+//
+// Settings, read by the simulator alone:
+//   NVPARM_SIM_IMAGE    the image; created with factory defaults when missing.
+//                       Unset, there is no device.
+//   NVPARM_SIM_TRACE    appends one line per call on the device
+//   NVPARM_SIM_RECORDS  appends every record passed to read or write, raw
+//   NVPARM_SIM_CMDLINE  served in place of "/proc/cmdline"
+//   NVPARM_SIM_FAIL     faults, comma-separated: open=ENOENT, open=EACCES,
+//                       read, write, ioctl, close (the last four fail with EIO)
+// A reset request leaves "<image>.reset-pending"; the reboot of the
+// cmos-sim wrapper then removes both, and the next access starts afresh.
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include "cmos_layout.h"
+
+namespace {
+
+// The record as the driver sees it: a field number in the host's order,
+// then 128 value bytes. Kept apart from the tool's own definition so that
+// the two check each other.
+constexpr size_t REC_FIELD = 4;
+constexpr size_t REC_VAL = 128;
+constexpr size_t REC_SIZE = REC_FIELD + REC_VAL;
+constexpr unsigned long REQ_RESET = 0x80846301UL;
+constexpr unsigned long REQ_DUMP = 0x80016302UL;
+
+int cmos_fds[8];
+int cmos_open_count;
+
+template <typename F> F real(F, const char *name)
+{
+	return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+#define REAL(fn) real(fn, #fn)
+
+bool is_cmos_fd(int fd)
+{
+	for (int i = 0; i < cmos_open_count; i++)
+		if (cmos_fds[i] == fd)
+			return true;
+	return false;
+}
+
+bool fault(const char *what)
+{
+	const char *faults = getenv("NVPARM_SIM_FAIL");
+	size_t n = strlen(what);
+
+	for (const char *p = faults; p && *p; p += strcspn(p, ",")) {
+		p += *p == ',';
+		if (!strncmp(p, what, n) && (p[n] == ',' || p[n] == '\0'))
+			return true;
+	}
+	return false;
+}
+
+const char *errno_name(int e)
+{
+	switch (e) {
+	case EINVAL: return "EINVAL";
+	case ENOTTY: return "ENOTTY";
+	case EIO: return "EIO";
+	case ENOENT: return "ENOENT";
+	case EACCES: return "EACCES";
+	case EFAULT: return "EFAULT";
+	}
+	return "E?";
+}
+
+void append(const char *env, const void *data, size_t len)
+{
+	const char *path = getenv(env);
+	if (!path)
+		return;
+	int fd = REAL(open)(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+	if (fd < 0)
+		return;
+	if (REAL(write)(fd, data, len) != (ssize_t)len)
+		fprintf(stderr, "cmos-sim: short write to %s\n", path);
+	REAL(close)(fd);
+}
+
+// One trace line: what was asked, the value bytes, and "!ERRNO" on failure.
+int trace(int result, const char *call, const unsigned char *val = nullptr, size_t len = 0)
+{
+	char line[400];
+	int n = snprintf(line, sizeof(line), "%s", call);
+
+	if (val)
+		n += snprintf(line + n, sizeof(line) - n, " ");
+	for (size_t i = 0; i < len; i++)
+		n += snprintf(line + n, sizeof(line) - n, "%02x", val[i]);
+	if (result < 0)
+		n += snprintf(line + n, sizeof(line) - n, " !%s", errno_name(errno));
+	n += snprintf(line + n, sizeof(line) - n, "\n");
+	append("NVPARM_SIM_TRACE", line, n);
+	return result;
+}
+
+int fail(int e)
+{
+	errno = e;
+	return -1;
+}
+
+bool image_io(unsigned char *cmos, bool save)
+{
+	const char *path = getenv("NVPARM_SIM_IMAGE");
+	int fd = REAL(open)(path, O_RDWR | O_CREAT, 0644);
+	bool ok;
+
+	if (fd < 0)
+		return false;
+	if (save) {
+		ok = pwrite(fd, cmos, CMOS_SIZE, 0) == CMOS_SIZE;
+	} else {
+		ssize_t got = pread(fd, cmos, CMOS_SIZE, 0);
+		ok = got >= 0;
+		if (got == 0) {
+			cmos_factory_defaults(cmos);
+			ok = pwrite(fd, cmos, CMOS_SIZE, 0) == CMOS_SIZE;
+		} else if (ok) {
+			memset(cmos + got, 0, CMOS_SIZE - got);
+		}
+	}
+	REAL(close)(fd);
+	return ok;
+}
+
+int open_cmos(int flags)
+{
+	if (fault("open=ENOENT") || !getenv("NVPARM_SIM_IMAGE"))
+		return trace(fail(ENOENT), "open");
+	if (fault("open=EACCES") || (flags & O_ACCMODE) != O_RDWR)
+		return trace(fail(EACCES), "open");
+	if (cmos_open_count == (int)(sizeof(cmos_fds) / sizeof(cmos_fds[0])))
+		return trace(fail(EBUSY), "open");
+
+	int fd = REAL(open)("/dev/null", O_RDWR);
+	if (fd >= 0)
+		cmos_fds[cmos_open_count++] = fd;
+	return trace(fd, "open");
+}
+
+// A read or a write: the driver takes the whole record, whatever the count.
+ssize_t exchange(bool is_write, void *buf, size_t count)
+{
+	unsigned char rec[REC_SIZE];
+	unsigned char cmos[CMOS_SIZE];
+	char call[64];
+	unsigned int field, len, at;
+	size_t shown = count < REC_VAL ? count : REC_VAL;
+
+	memcpy(rec, buf, REC_SIZE);
+	append("NVPARM_SIM_RECORDS", rec, REC_SIZE);
+	memcpy(&field, rec, REC_FIELD);
+	at = cmos_place(field, &len);
+	snprintf(call, sizeof(call), "%s %u %zu", is_write ? "write" : "read", field, count);
+
+	unsigned char *val = rec + REC_FIELD;
+	const unsigned char *sent = is_write ? val : nullptr;
+	size_t sent_len = is_write ? shown : 0;
+
+	if (!len || count != len)
+		return trace(fail(EINVAL), call, sent, sent_len);
+	// Past the value, and all of a read's record, must be zero.
+	for (size_t i = is_write ? len : 0; i < REC_VAL; i++)
+		if (val[i])
+			return trace(fail(EINVAL), call, sent, sent_len);
+	if (fault(is_write ? "write" : "read"))
+		return trace(fail(EIO), call, sent, sent_len);
+	if (!image_io(cmos, false))
+		return trace(fail(EIO), call, sent, sent_len);
+
+	if (is_write) {
+		memcpy(cmos + at, val, len);
+		if (!image_io(cmos, true))
+			return trace(fail(EIO), call, val, len);
+		return trace(count, call, val, len);
+	}
+	memcpy(static_cast<unsigned char *>(buf) + REC_FIELD, cmos + at, len);
+	return trace(count, call, cmos + at, len);
+}
+
+int request(unsigned long req, void *arg)
+{
+	unsigned char cmos[CMOS_SIZE];
+	char call[64];
+
+	if (req == REQ_RESET) {
+		if (arg)
+			return trace(fail(EINVAL), "ioctl reset");
+		if (fault("ioctl"))
+			return trace(fail(EIO), "ioctl reset");
+		char flag[4096];
+		snprintf(flag, sizeof(flag), "%s.reset-pending", getenv("NVPARM_SIM_IMAGE"));
+		int fd = REAL(open)(flag, O_WRONLY | O_CREAT, 0644);
+		if (fd < 0)
+			return trace(fail(EIO), "ioctl reset");
+		REAL(close)(fd);
+		return trace(0, "ioctl reset");
+	}
+	if (req == REQ_DUMP) {
+		if (!arg)
+			return trace(fail(EFAULT), "ioctl dump");
+		if (fault("ioctl") || !image_io(cmos, false))
+			return trace(fail(EIO), "ioctl dump");
+		memcpy(arg, cmos, CMOS_SIZE);
+		return trace(0, "ioctl dump");
+	}
+	snprintf(call, sizeof(call), "ioctl %#lx", req);
+	return trace(fail(ENOTTY), call);
+}
+
+// Not declared nonnull, unlike open's own argument: a null path passes through.
+bool is_cmos_path(const char *path)
+{
+	return path && !strcmp(path, "/dev/cmos");
+}
+
+mode_t mode_of(int flags, va_list ap)
+{
+	return flags & (O_CREAT | O_TMPFILE) ? va_arg(ap, mode_t) : 0;
+}
+
+} // namespace
+
+extern "C" {
+
+int open(const char *path, int flags, ...)
+{
+	va_list ap;
+	va_start(ap, flags);
+	mode_t mode = mode_of(flags, ap);
+	va_end(ap);
+	if (is_cmos_path(path))
+		return open_cmos(flags);
+	return REAL(open)(path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...)
+{
+	va_list ap;
+	va_start(ap, flags);
+	mode_t mode = mode_of(flags, ap);
+	va_end(ap);
+	if (is_cmos_path(path))
+		return open_cmos(flags);
+	return REAL(open64)(path, flags, mode);
+}
+
+int openat(int dirfd, const char *path, int flags, ...)
+{
+	va_list ap;
+	va_start(ap, flags);
+	mode_t mode = mode_of(flags, ap);
+	va_end(ap);
+	if (is_cmos_path(path))
+		return open_cmos(flags);
+	return REAL(openat)(dirfd, path, flags, mode);
+}
+
+ssize_t read(int fd, void *buf, size_t count)
+{
+	if (is_cmos_fd(fd))
+		return exchange(false, buf, count);
+	return REAL(read)(fd, buf, count);
+}
+
+ssize_t __read_chk(int fd, void *buf, size_t count, size_t)
+{
+	return read(fd, buf, count);
+}
+
+ssize_t write(int fd, const void *buf, size_t count)
+{
+	if (is_cmos_fd(fd))
+		return exchange(true, const_cast<void *>(buf), count);
+	return REAL(write)(fd, buf, count);
+}
+
+int ioctl(int fd, unsigned long req, ...)
+{
+	va_list ap;
+	va_start(ap, req);
+	void *arg = va_arg(ap, void *);
+	va_end(ap);
+	if (is_cmos_fd(fd))
+		return request(req, arg);
+	return REAL(ioctl)(fd, req, arg);
+}
+
+int close(int fd)
+{
+	if (!is_cmos_fd(fd))
+		return REAL(close)(fd);
+	for (int i = 0; i < cmos_open_count; i++)
+		if (cmos_fds[i] == fd)
+			cmos_fds[i] = cmos_fds[--cmos_open_count];
+	REAL(close)(fd);
+	return trace(fault("close") ? fail(EIO) : 0, "close");
+}
+
+FILE *fopen(const char *path, const char *mode)
+{
+	const char *cmdline = getenv("NVPARM_SIM_CMDLINE");
+	if (cmdline && path && !strcmp(path, "/proc/cmdline"))
+		path = cmdline;
+	return REAL(fopen)(path, mode);
+}
+
+FILE *fopen64(const char *path, const char *mode)
+{
+	return fopen(path, mode);
+}
+
+} // extern "C"
