@@ -20,7 +20,7 @@ inline std::string words(const std::vector<std::string> &args)
 {
 	std::string s = "nvparm";
 	for (const auto &a : args)
-		s += " '" + a + "'";
+		s += " '" + (a.size() > 40 ? a.substr(0, 40) + "...(" + std::to_string(a.size()) + " bytes)" : a) + "'";
 	return s;
 }
 
