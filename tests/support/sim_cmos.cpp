@@ -155,7 +155,14 @@ Outcome SimCmos::nvparm(const std::vector<std::string> &args, const std::string 
 	// Under an emulator the simulator is handed to the guest alone.
 	std::vector<std::string> argv = split(NVPARM_EMULATOR, '|');
 	std::string preload = std::string("LD_PRELOAD=") + NVPARM_SIM_LIB;
-	if (argv.empty()) {
+	std::string bin_dir = NVPARM_BIN;
+	bin_dir.erase(bin_dir.rfind('/'));
+	// Under memcheck, found on PATH so that it still sees itself as nvparm.
+	bool memcheck = getenv("NVPARM_TEST_VALGRIND") != nullptr;
+	if (memcheck) {
+		argv = {"valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+			"--errors-for-leak-kinds=definite", "nvparm"};
+	} else if (argv.empty()) {
 		argv.push_back("nvparm");
 	} else {
 		argv.insert(argv.end(), {"-0", "nvparm", "-E", preload, NVPARM_BIN});
@@ -165,8 +172,9 @@ Outcome SimCmos::nvparm(const std::vector<std::string> &args, const std::string 
 
 	std::vector<std::string> env;
 	for (char **e = environ; *e; e++)
-		if (strncmp(*e, "NVPARM_SIM_", 11) && strncmp(*e, "LD_PRELOAD=", 11))
+		if (strncmp(*e, "NVPARM_SIM_", 11) && strncmp(*e, "LD_PRELOAD=", 11) && strncmp(*e, "PATH=", 5))
 			env.push_back(*e);
+	env.push_back("PATH=" + bin_dir + ":/usr/bin:/bin");
 	if (!preload.empty())
 		env.push_back(preload);
 	if (!getenv("ASAN_OPTIONS"))
@@ -178,7 +186,7 @@ Outcome SimCmos::nvparm(const std::vector<std::string> &args, const std::string 
 	if (!faults.empty())
 		env.push_back("NVPARM_SIM_FAIL=" + faults);
 
-	const char *program = std::string(NVPARM_EMULATOR).empty() ? NVPARM_BIN : argv[0].c_str();
+	const char *program = memcheck || std::string(NVPARM_EMULATOR).size() ? argv[0].c_str() : NVPARM_BIN;
 	return spawn(program, argv, env);
 }
 
