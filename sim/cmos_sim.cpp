@@ -14,6 +14,8 @@
 //                       read, write, ioctl, close (the last four fail with EIO)
 // A reset request leaves "<image>.reset-pending"; the reboot of the
 // cmos-sim wrapper then removes both, and the next access starts afresh.
+// A program built together with the simulator may define cmos_sim_observe
+// to see every trace line in process, as the fuzz targets do.
 
 #include <cerrno>
 #include <cstdarg>
@@ -26,6 +28,8 @@
 #include <unistd.h>
 
 #include "cmos_layout.h"
+
+extern "C" void cmos_sim_observe(const char *line) __attribute__((weak));
 
 namespace {
 
@@ -99,6 +103,7 @@ void append(const char *env, const void *data, size_t len)
 int trace(int result, const char *call, const unsigned char *val = nullptr, size_t len = 0)
 {
 	char line[400];
+	int saved_errno = errno;
 	int n = snprintf(line, sizeof(line), "%s", call);
 
 	if (val)
@@ -107,8 +112,11 @@ int trace(int result, const char *call, const unsigned char *val = nullptr, size
 		n += snprintf(line + n, sizeof(line) - n, "%02x", val[i]);
 	if (result < 0)
 		n += snprintf(line + n, sizeof(line) - n, " !%s", errno_name(errno));
+	if (cmos_sim_observe)
+		cmos_sim_observe(line);
 	n += snprintf(line + n, sizeof(line) - n, "\n");
 	append("NVPARM_SIM_TRACE", line, n);
+	errno = saved_errno;
 	return result;
 }
 
