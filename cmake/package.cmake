@@ -1,0 +1,21 @@
+# SPDX-License-Identifier: MIT
+# CPack: a .deb of the tool for the host, a .tar.gz for the board build.
+set(CPACK_PACKAGE_NAME nvparm)
+set(CPACK_PACKAGE_VENDOR "nvparm developers")
+set(CPACK_PACKAGE_CONTACT "nvparm developers <nvparm@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and set the boot configuration kept in CMOS")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The tool, its man page and completion; never the simulator.
+set(CPACK_COMPONENTS_ALL nvparm)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+if(NVPARM_STATIC)
+  set(CPACK_SYSTEM_NAME board-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+endif()
+include(CPack)
