@@ -4,6 +4,7 @@
 #ifndef NVPARM_CMOS_DEFS_H
 #define NVPARM_CMOS_DEFS_H
 
+#include "cmos_requests.h"
 #include "types.h"
 
 constexpr int CMOS_VAL_MAX = 128;
@@ -47,8 +48,8 @@ constexpr unsigned long ppc_iow(unsigned type, unsigned nr, unsigned size)
 	return 4UL << 29 | (unsigned long)size << 16 | type << 8 | nr;
 }
 
-constexpr unsigned long CMOS_IOC_RESET = 0x80846301UL;
-constexpr unsigned long CMOS_IOC_DUMP = 0x80016302UL;
+constexpr unsigned long CMOS_IOC_RESET = CMOS_IOC_RESET_NUMBER;
+constexpr unsigned long CMOS_IOC_DUMP = CMOS_IOC_DUMP_NUMBER;
 
 static_assert(CMOS_IOC_RESET == ppc_iow('c', 1, sizeof(cmos_cmd_t)), "reset request");
 static_assert(CMOS_IOC_DUMP == ppc_iow('c', 2, 1), "dump request");
