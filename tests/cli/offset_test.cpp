@@ -35,12 +35,3 @@ TEST(Offset, OutOfRangeOrNoNumberWritesNothing)
 		{{"-O", "150"}, "Error: empty argument\n", "", 1, ""},
 	});
 }
-
-TEST(Offset, DeviceFailures)
-{
-	SimCmos cmos;
-	expect_row(cmos, {{"-o", "150"}, "Read Error\n", "", 1, "open; read 150 1 !EIO; close"}, "read");
-	expect_row(cmos, {{"-O", "150", "1"}, "", "Write Error\n", 1, "open; write 150 1 01 !EIO; close"}, "write");
-	cmos.remove_device();
-	expect_row(cmos, {{"-o", "150"}, "Read Error\n", "", 1, "open !ENOENT"});
-}

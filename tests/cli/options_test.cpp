@@ -77,16 +77,6 @@ TEST(Options, InvalidOptionStopsTheRun)
 	});
 }
 
-// A refused reset or dump says so on standard error; the status stays 1.
-TEST(Options, ResetAndDumpFailuresAreReported)
-{
-	SimCmos cmos;
-	expect_row(cmos, {{"-R"}, "", "Reset Error\n", 1, "open; ioctl reset !EIO; close"}, "ioctl");
-	expect_row(cmos, {{"-d"}, "", "Dump Error\n", 1, "open; ioctl dump !EIO; close"}, "ioctl");
-	cmos.remove_device();
-	expect_row(cmos, {{"-R", "-d"}, "", "Reset Error\nDump Error\n", 1, "open !ENOENT; open !ENOENT"});
-}
-
 // A reset takes effect at the next reboot, not before.
 TEST(Options, ResetWaitsForTheReboot)
 {

@@ -55,19 +55,6 @@ TEST(Read, KeywordsAreWholeAndCaseSensitive)
 	});
 }
 
-// A failed read never prints a value.
-TEST(Read, FailedReadsPrintReadError)
-{
-	for (const char *keyword : {"ip", "mask", "gw", "server", "console", "menu", "ipv6", "ipv6_mask", "zcfg"}) {
-		SimCmos cmos;
-		expect_row(cmos, {{"-r", keyword}, "Read Error\n", "", 1, "open !ENOENT"}, "open=ENOENT");
-		cmos.remove_device();
-		expect_row(cmos, {{"-r", keyword}, "Read Error\n", "", 1, "open !ENOENT"});
-	}
-	SimCmos cmos;
-	expect_row(cmos, {{"-r", "zcfg"}, "Read Error\n", "", 1, "open; read 13 1 !EIO; close"}, "read");
-}
-
 TEST(Read, BootServerFromTheKernelCommandLine)
 {
 	const struct {

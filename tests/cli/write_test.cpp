@@ -76,14 +76,3 @@ TEST(Write, BadInputWritesNothing)
 		 "open; read 2 4 ffffff00; close"},
 	});
 }
-
-TEST(Write, RefusedWritesAreReported)
-{
-	SimCmos cmos;
-	cmos.seed(0, {});
-	Bytes before = cmos.image();
-	expect_row(cmos, {{"-w", "ip", "10.1.2.3"}, "", "Write Error\n", 1, "open; write 1 4 0a010203 !EIO; close"}, "write");
-	cmos.remove_device();
-	expect_row(cmos, {{"-w", "zcfg", "1"}, "", "Write Error\n", 1, "open !ENOENT"});
-	EXPECT_EQ(cmos.image(), before);
-}
