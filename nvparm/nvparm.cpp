@@ -59,7 +59,7 @@ static void print_help()
 // strtol as the board's 32-bit C library does it: leading blanks and a
 // sign taken, stops at the first non-digit, saturates at the int range,
 // so every host converts a value the way the board would.
-static long decimal(const char *text)
+static int decimal(const char *text)
 {
 	long n = strtol(text, nullptr, 10);
 
@@ -67,13 +67,13 @@ static long decimal(const char *text)
 		return INT_MAX;
 	if (n < INT_MIN)
 		return INT_MIN;
-	return n;
+	return (int)n;
 }
 
 // Converts one number part of at most 3 characters, ended by any of ends
 // or by the end of the text, and steps past the character that ended it.
 // Returns nullptr when the part is too long to be a number of the field.
-static const char *scan_part(const char *text, const char *ends, long *number)
+static const char *scan_part(const char *text, const char *ends, int *number)
 {
 	char num_str[4] = {};
 	size_t n = strcspn(text, ends);
@@ -108,7 +108,7 @@ static bool scan_ipv4(const char *text, uint32 *ipaddr)
 
 	*ipaddr = 0;
 	for (int shift = 24; shift >= 0; shift -= 8) {
-		long part;
+		int part;
 
 		text = scan_part(text, ".\n", &part);
 		if (!text)
@@ -121,7 +121,7 @@ static bool scan_ipv4(const char *text, uint32 *ipaddr)
 // "first.second", each kept to its lowest 8 bits.
 static bool scan_console(const char *text, uchar console_bytes[2])
 {
-	long first, second;
+	int first, second;
 
 	if (!strchr(text, '.'))
 		return false;
@@ -251,7 +251,8 @@ static int read_val_cmos(const char *keyword)
 
 		puts(inet_ntop(AF_INET6, bytes, ipstr, sizeof(ipstr)));
 	} else if (field == CMOS_FIELD_IPV6_MASK) {
-		int32 prefix_len = (uint32)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
+		// Signed, as the board has always printed it: 2^31 and above come out negative.
+		int32 prefix_len = (int32)((uint32)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3]);
 
 		printf("%d\n", prefix_len);
 	} else {
@@ -269,11 +270,11 @@ static int write_cmos_offset(const char *offset_text, const char *value)
 		puts("Error: empty argument");
 		return 1;
 	}
-	long offset = decimal(offset_text);
+	int offset = decimal(offset_text);
 	if (offset == 0)
 		return 0;
 	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
-		printf("Error: offset %ld out of range\n", offset);
+		printf("Error: offset %d out of range\n", offset);
 		return 1;
 	}
 	byte = decimal(value);
@@ -293,11 +294,11 @@ static int read_cmos_offset(const char *offset_text)
 		puts("Error: empty argument");
 		return 1;
 	}
-	long offset = decimal(offset_text);
+	int offset = decimal(offset_text);
 	if (offset == 0)
 		return 0;
 	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
-		printf("Error: Read offset %ld out of range\n", offset);
+		printf("Error: Read offset %d out of range\n", offset);
 		return 1;
 	}
 	if (cmos_access_main(CMOS_READ, offset, &byte) != 0) {

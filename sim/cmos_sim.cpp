@@ -199,15 +199,14 @@ ssize_t exchange(bool is_write, void *buf, size_t count)
 		memcpy(cmos + at, val, len);
 		if (!image_io(cmos, true))
 			return trace(fail(EIO), call, val, len);
-		return trace(count, call, val, len);
+		return trace((int)count, call, val, len);
 	}
 	memcpy(static_cast<unsigned char *>(buf) + REC_FIELD, cmos + at, len);
-	return trace(count, call, cmos + at, len);
+	return trace((int)count, call, cmos + at, len);
 }
 
 int request(unsigned long req, void *arg)
 {
-	unsigned char cmos[CMOS_SIZE];
 	char call[64];
 
 	if (req == REQ_RESET) {
@@ -224,6 +223,8 @@ int request(unsigned long req, void *arg)
 		return trace(0, "ioctl reset");
 	}
 	if (req == REQ_DUMP) {
+		unsigned char cmos[CMOS_SIZE];
+
 		if (!arg)
 			return trace(fail(EFAULT), "ioctl dump");
 		if (fault("ioctl") || !image_io(cmos, false))
@@ -243,7 +244,7 @@ bool is_cmos_path(const char *path)
 
 mode_t mode_of(int flags, va_list ap)
 {
-	return flags & (O_CREAT | O_TMPFILE) ? va_arg(ap, mode_t) : 0;
+	return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
 }
 
 } // namespace
