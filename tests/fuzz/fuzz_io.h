@@ -16,7 +16,7 @@ void capture_begin();
 void capture_end();
 extern char captured_out[1 << 16], captured_err[1 << 16];
 
-// Device calls since capture_begin(), by kind.
-extern int device_writes, device_refusals;
+// Writes to the device since capture_begin(); a refused exchange aborts.
+extern int device_writes;
 
 #endif
