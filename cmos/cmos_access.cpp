@@ -13,26 +13,12 @@
 #include "cmos_defs.h"
 #include "cmos_intf.h"
 
-// Value length of a field, or 0 when the number names none.
+// Value length of a field number, or 0 when it names none.
 static int cmos_field_len(int field)
 {
-	switch (field) {
-	case CMOS_FIELD_IP:
-	case CMOS_FIELD_MASK:
-	case CMOS_FIELD_GW:
-	case CMOS_FIELD_SERVER:
-	case CMOS_FIELD_LAST:
-	case CMOS_FIELD_IPV6_MASK:
-		return 4;
-	case CMOS_FIELD_CONSOLE:
-		return 2;
-	case CMOS_FIELD_IPV6:
-		return 16;
-	case CMOS_FIELD_MENU:
-	case CMOS_FIELD_ZCFG:
-		return 1;
-	}
-	// CMOS_FIELD_228 is one of these.
+	for (const cmos_field_t &f : cmos_fields)
+		if (f.field == field)
+			return f.len;
 	return field >= CMOS_OFFSET_MIN && field <= CMOS_OFFSET_MAX;
 }
 

@@ -36,9 +36,44 @@ constexpr int CMOS_FIELD_IPV6_MASK = 9;
 constexpr int CMOS_FIELD_ZCFG = 13;
 constexpr int CMOS_FIELD_228 = 228;
 
-// Single bytes reachable by raw offset.
+// Single bytes reachable by raw offset; CMOS_FIELD_228 is one of them.
 constexpr int CMOS_OFFSET_MIN = 120;
 constexpr int CMOS_OFFSET_MAX = 255;
+
+// How a field's value is written as text and printed.
+enum cmos_form : uchar {
+	FORM_IPV4,	// a.b.c.d, first octet first
+	FORM_CONSOLE,	// first.second, one byte each; printed in hex
+	FORM_MENU,	// a number, one byte; printed as the menu's partition
+	FORM_IPV6,	// IPv6 text, 16 bytes in network order
+	FORM_PREFIX,	// a number, 4 bytes most significant first; printed signed
+	FORM_FLAG,	// a number, one byte; printed as two hex digits
+};
+
+// Kept in place, not pointed to, so that the table needs no relocation.
+typedef struct cmos_field__ {
+	char keyword[10];
+	uchar field;
+	uchar len;
+	cmos_form form;
+} cmos_field_t;
+
+// Every named field, once: the handlers and the gate all look here.
+inline constexpr cmos_field_t cmos_fields[] = {
+	{"ip", CMOS_FIELD_IP, 4, FORM_IPV4},
+	{"mask", CMOS_FIELD_MASK, 4, FORM_IPV4},
+	{"gw", CMOS_FIELD_GW, 4, FORM_IPV4},
+	{"server", CMOS_FIELD_SERVER, 4, FORM_IPV4},
+	{"console", CMOS_FIELD_CONSOLE, 2, FORM_CONSOLE},
+	{"last", CMOS_FIELD_LAST, 4, FORM_IPV4},
+	{"menu", CMOS_FIELD_MENU, 1, FORM_MENU},
+	{"ipv6", CMOS_FIELD_IPV6, 16, FORM_IPV6},
+	{"ipv6_mask", CMOS_FIELD_IPV6_MASK, 4, FORM_PREFIX},
+	{"zcfg", CMOS_FIELD_ZCFG, 1, FORM_FLAG},
+};
+
+// The longest value of any field.
+constexpr int CMOS_FIELD_MAX = 16;
 
 // The board's kernel numbers its requests the PowerPC way: three
 // direction bits on top (write is 4), 13 size bits, type, number.

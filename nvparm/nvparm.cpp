@@ -96,8 +96,9 @@ static void put_be32(uchar *bytes, uint32 value)
 // Four dot-separated parts, each shifted into its octet and ORed in; a
 // part above 255 spills into the octet above, as boot scripts have always
 // seen it. Fewer than three dots before the end of the line is refused.
-static bool scan_ipv4(const char *text, uint32 *ipaddr)
+static bool scan_ipv4(const char *text, uchar bytes[4])
 {
+	uint32 ipaddr = 0;
 	size_t line = strcspn(text, "\n");
 	int dots = 0;
 
@@ -106,15 +107,15 @@ static bool scan_ipv4(const char *text, uint32 *ipaddr)
 	if (dots < 3)
 		return false;
 
-	*ipaddr = 0;
 	for (int shift = 24; shift >= 0; shift -= 8) {
 		int part;
 
 		text = scan_part(text, ".\n", &part);
 		if (!text)
 			return false;
-		*ipaddr |= (uint32)part << shift;
+		ipaddr |= (uint32)part << shift;
 	}
+	put_be32(bytes, ipaddr);
 	return true;
 }
 
@@ -133,43 +134,19 @@ static bool scan_console(const char *text, uchar console_bytes[2])
 	return true;
 }
 
-// The field a keyword names, or 0.
-static int field_of(std::string_view keyword)
+// The field a keyword names, or nullptr.
+static const cmos_field_t *field_named(std::string_view keyword)
 {
-	if (keyword == "ip")
-		return CMOS_FIELD_IP;
-	if (keyword == "mask")
-		return CMOS_FIELD_MASK;
-	if (keyword == "gw")
-		return CMOS_FIELD_GW;
-	if (keyword == "server")
-		return CMOS_FIELD_SERVER;
-	if (keyword == "console")
-		return CMOS_FIELD_CONSOLE;
-	if (keyword == "last")
-		return CMOS_FIELD_LAST;
-	if (keyword == "menu")
-		return CMOS_FIELD_MENU;
-	if (keyword == "ipv6")
-		return CMOS_FIELD_IPV6;
-	if (keyword == "ipv6_mask")
-		return CMOS_FIELD_IPV6_MASK;
-	if (keyword == "zcfg")
-		return CMOS_FIELD_ZCFG;
-	return 0;
-}
-
-static bool is_ipv4_field(int field)
-{
-	return field == CMOS_FIELD_IP || field == CMOS_FIELD_MASK ||
-	       field == CMOS_FIELD_GW || field == CMOS_FIELD_SERVER ||
-	       field == CMOS_FIELD_LAST;
+	for (const cmos_field_t &f : cmos_fields)
+		if (keyword == f.keyword)
+			return &f;
+	return nullptr;
 }
 
 // -w keyword value: only the keyword's text before its first space counts.
 static int write_val_cmos(const char *keyword, const char *value)
 {
-	uchar bytes[16] = {};
+	uchar bytes[CMOS_FIELD_MAX] = {};
 	bool parsed = true;
 
 	if (!keyword)
@@ -180,83 +157,93 @@ static int write_val_cmos(const char *keyword, const char *value)
 	}
 
 	std::string_view oper_str(keyword, strcspn(keyword, " "));
-	int field = field_of(oper_str);
+	const cmos_field_t *f = field_named(oper_str);
 
-	if (!field) {
+	if (!f) {
 		fprintf(stderr, "%.*s is not a valid option\n", (int)oper_str.size(), oper_str.data());
 		return 1;
 	}
 
-	if (is_ipv4_field(field)) {
-		uint32 ipaddr;
-
-		parsed = scan_ipv4(value, &ipaddr);
-		if (parsed)
-			put_be32(bytes, ipaddr);
-	} else if (field == CMOS_FIELD_CONSOLE) {
+	switch (f->form) {
+	case FORM_IPV4:
+		parsed = scan_ipv4(value, bytes);
+		break;
+	case FORM_CONSOLE:
 		parsed = scan_console(value, bytes);
-	} else if (field == CMOS_FIELD_IPV6) {
+		break;
+	case FORM_IPV6:
 		parsed = inet_pton(AF_INET6, value, bytes) == 1;
-	} else if (field == CMOS_FIELD_IPV6_MASK) {
+		break;
+	case FORM_PREFIX:
 		put_be32(bytes, decimal(value));
-	} else {
-		// menu and zcfg: the lowest 8 bits of any number.
+		break;
+	case FORM_MENU:
+	case FORM_FLAG:
+		// The lowest 8 bits of any number.
 		bytes[0] = decimal(value);
+		break;
 	}
 
 	if (!parsed) {
 		fprintf(stderr, "Error: invalid %.*s value: %s\n", (int)oper_str.size(), oper_str.data(), value);
 		return 1;
 	}
-	if (cmos_access_main(CMOS_WRITE, field, bytes) != 0) {
+	if (cmos_access_main(CMOS_WRITE, f->field, bytes) != 0) {
 		fputs("Write Error\n", stderr);
 		return 1;
 	}
 	return 0;
 }
 
-// -r keyword: the keyword is taken whole.
+// -r keyword: the keyword is taken whole; "last" is the boot server, not
+// the field of that name.
 static int read_val_cmos(const char *keyword)
 {
-	uchar bytes[16] = {};
-	int field = field_of(keyword);
+	uchar bytes[CMOS_FIELD_MAX] = {};
+	const cmos_field_t *f = field_named(keyword);
 	int ret_val;
 
-	if (!field) {
+	if (!f) {
 		fprintf(stderr, "%s is not a valid option\n", keyword);
 		return 1;
 	}
 
-	if (field == CMOS_FIELD_LAST) {
+	if (f->field == CMOS_FIELD_LAST) {
 		uint32 ipaddr = 0;
 
 		ret_val = get_last_ip_from_cmdline(&ipaddr);
 		memcpy(bytes, &ipaddr, sizeof(ipaddr));
 	} else {
-		ret_val = cmos_access_main(CMOS_READ, field, bytes);
+		ret_val = cmos_access_main(CMOS_READ, f->field, bytes);
 	}
 	if (ret_val != 0) {
 		puts("Read Error");
 		return 1;
 	}
 
-	if (is_ipv4_field(field)) {
+	switch (f->form) {
+	case FORM_IPV4:
 		printf("%d.%d.%d.%d\n", bytes[0], bytes[1], bytes[2], bytes[3]);
-	} else if (field == CMOS_FIELD_CONSOLE) {
+		break;
+	case FORM_CONSOLE:
 		printf("%x %x\n", bytes[0], bytes[1]);
-	} else if (field == CMOS_FIELD_MENU) {
+		break;
+	case FORM_MENU:
 		printf("Menu.lst parition: hdc%d\n", bytes[0]);
-	} else if (field == CMOS_FIELD_IPV6) {
+		break;
+	case FORM_IPV6: {
 		char ipstr[100];
 
 		puts(inet_ntop(AF_INET6, bytes, ipstr, sizeof(ipstr)));
-	} else if (field == CMOS_FIELD_IPV6_MASK) {
+		break;
+	}
+	case FORM_PREFIX:
 		// Signed, as the board has always printed it: 2^31 and above come out negative.
-		int32 prefix_len = (int32)((uint32)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3]);
-
-		printf("%d\n", prefix_len);
-	} else {
+		printf("%d\n", (int32)((uint32)bytes[0] << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3]));
+		break;
+	case FORM_FLAG:
 		printf("%02x\n", bytes[0]);
+		break;
 	}
 	return 0;
 }
@@ -307,45 +294,6 @@ static int read_cmos_offset(const char *offset_text)
 	}
 	printf("%d\n", byte);
 	return 0;
-}
-
-int get_last_ip_from_cmdline(uint32 *ipaddr)
-{
-	static const char bootdev[] = "bootdev=eobc0";
-	static const char server_ip[] = "server_ip=";
-	char buf[4096];
-	int err = 0;
-
-	FILE *cmdline = fopen("/proc/cmdline", "r");
-	if (!cmdline)
-		return 1;
-
-	// A line longer than one read arrives in chunks, each searched alone.
-	for (;;) {
-		memset(buf, 0, sizeof(buf));
-		if (!fgets(buf, sizeof(buf) - 2, cmdline))
-			break;
-		if (!strstr(buf, bootdev))
-			continue;
-
-		char *addr = strstr(buf, server_ip);
-		if (!addr) {
-			err = 1;
-			continue;
-		}
-		addr += sizeof(server_ip) - 1;
-		addr[strcspn(addr, " \n")] = '\0';
-
-		struct in_addr ipv4addr;
-		if (inet_pton(AF_INET, addr, &ipv4addr) == 1) {
-			memcpy(ipaddr, &ipv4addr, sizeof(*ipaddr));
-			err = 0;
-		} else {
-			err = 1;
-		}
-	}
-	fclose(cmdline);
-	return err;
 }
 
 int configure(int argc, char **argv)
