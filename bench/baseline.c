@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 /*
  * The least program that links the C library functions nvparm links and
- * makes the exchange of "nvparm -r ip": what the footprint, syscall and
- * startup benchmarks hold nvparm against.
+ * makes the exchange of "nvparm -r ip", its standard streams checked as
+ * nvparm checks them: what the footprint, syscall and startup benchmarks
+ * hold nvparm against.
  */
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <getopt.h>
+#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,8 +27,11 @@ int main(int argc, char **argv)
 	unsigned char cmos[256];
 	char text[100];
 	unsigned int field = 1;
+	struct pollfd std_fds[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
 	int c, fd;
 
+	if (poll(std_fds, 3, 0) < 0)
+		return 1;
 	while ((c = getopt_long(argc, argv, "r:w:d", options, NULL)) != -1) {
 		fd = open("/dev/cmos", O_RDWR);
 		if (fd < 0)
