@@ -9,13 +9,20 @@
 //                       Unset, there is no device.
 //   NVPARM_SIM_TRACE    appends one line per call on the device
 //   NVPARM_SIM_RECORDS  appends every record passed to read or write, raw
-//   NVPARM_SIM_CMDLINE  served in place of "/proc/cmdline"
+//   NVPARM_SIM_CMDLINE  a file served, however it is opened, as "/proc/cmdline"
 //   NVPARM_SIM_FAIL     faults, comma-separated: open=ENOENT, open=EACCES,
-//                       read, write, ioctl, close (the last four fail with EIO)
-// A reset request leaves "<image>.reset-pending"; the reboot of the
-// cmos-sim wrapper then removes both, and the next access starts afresh.
+//                       read, write, ioctl, close (the last four fail with
+//                       EIO), cmdline ("/proc/cmdline" cannot be opened)
+// Each exchange holds a lock on the image for its read, change and write,
+// so that processes sharing one image lose nothing. A reset request leaves
+// "<image>.reset-pending"; the reboot of the cmos-sim wrapper then empties
+// the image, and the next access restores the factory defaults.
 // A program built together with the simulator may define cmos_sim_observe
 // to see every trace line in process, as the fuzz targets do.
+
+// The simulator defines read, open and the rest itself: no inline
+// stand-ins from the C library's headers.
+#undef _FORTIFY_SOURCE
 
 #include <cerrno>
 #include <cstdarg>
@@ -24,6 +31,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -82,6 +90,7 @@ const char *errno_name(int e)
 	case ENOENT: return "ENOENT";
 	case EACCES: return "EACCES";
 	case EFAULT: return "EFAULT";
+	case EBADF: return "EBADF";
 	}
 	return "E?";
 }
@@ -91,7 +100,7 @@ void append(const char *env, const void *data, size_t len)
 	const char *path = getenv(env);
 	if (!path)
 		return;
-	int fd = REAL(open)(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+	int fd = REAL(open)(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
 	if (fd < 0)
 		return;
 	if (REAL(write)(fd, data, len) != (ssize_t)len)
@@ -126,26 +135,29 @@ int fail(int e)
 	return -1;
 }
 
-bool image_io(unsigned char *cmos, bool save)
+// The image, locked until close_image: an empty or missing one holds the
+// factory defaults. Returns the locked descriptor, or -1.
+int open_image(unsigned char *cmos)
 {
-	const char *path = getenv("NVPARM_SIM_IMAGE");
-	int fd = REAL(open)(path, O_RDWR | O_CREAT, 0644);
-	bool ok;
-
+	int fd = REAL(open)(getenv("NVPARM_SIM_IMAGE"), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
 	if (fd < 0)
-		return false;
-	if (save) {
-		ok = pwrite(fd, cmos, CMOS_SIZE, 0) == CMOS_SIZE;
-	} else {
-		ssize_t got = pread(fd, cmos, CMOS_SIZE, 0);
-		ok = got >= 0;
-		if (got == 0) {
-			cmos_factory_defaults(cmos);
-			ok = pwrite(fd, cmos, CMOS_SIZE, 0) == CMOS_SIZE;
-		} else if (ok) {
-			memset(cmos + got, 0, CMOS_SIZE - got);
-		}
+		return -1;
+	ssize_t got;
+	if (flock(fd, LOCK_EX) < 0 || (got = pread(fd, cmos, CMOS_SIZE, 0)) < 0) {
+		REAL(close)(fd);
+		return -1;
 	}
+	if (got == 0)
+		cmos_factory_defaults(cmos);
+	else
+		memset(cmos + got, 0, CMOS_SIZE - got);
+	return fd;
+}
+
+// Writes all 256 bytes back in one call, then lets the next process in.
+bool close_image(int fd, const unsigned char *cmos)
+{
+	bool ok = !cmos || pwrite(fd, cmos, CMOS_SIZE, 0) == CMOS_SIZE;
 	REAL(close)(fd);
 	return ok;
 }
@@ -160,6 +172,11 @@ int open_cmos(int flags)
 		return trace(fail(EBUSY), "open");
 
 	int fd = REAL(open)("/dev/null", O_RDWR);
+	// The device as a standard stream would take what is printed.
+	if (fd >= 0 && fd <= 2) {
+		REAL(close)(fd);
+		return trace(fail(EBADF), "open as a standard stream");
+	}
 	if (fd >= 0)
 		cmos_fds[cmos_open_count++] = fd;
 	return trace(fd, "open");
@@ -192,15 +209,17 @@ ssize_t exchange(bool is_write, void *buf, size_t count)
 			return trace(fail(EINVAL), call, sent, sent_len);
 	if (fault(is_write ? "write" : "read"))
 		return trace(fail(EIO), call, sent, sent_len);
-	if (!image_io(cmos, false))
-		return trace(fail(EIO), call, sent, sent_len);
 
+	int image = open_image(cmos);
+	if (image < 0)
+		return trace(fail(EIO), call, sent, sent_len);
 	if (is_write) {
 		memcpy(cmos + at, val, len);
-		if (!image_io(cmos, true))
+		if (!close_image(image, cmos))
 			return trace(fail(EIO), call, val, len);
 		return trace((int)count, call, val, len);
 	}
+	close_image(image, nullptr);
 	memcpy(static_cast<unsigned char *>(buf) + REC_FIELD, cmos + at, len);
 	return trace((int)count, call, cmos + at, len);
 }
@@ -216,20 +235,19 @@ int request(unsigned long req, void *arg)
 			return trace(fail(EIO), "ioctl reset");
 		char flag[4096];
 		snprintf(flag, sizeof(flag), "%s.reset-pending", getenv("NVPARM_SIM_IMAGE"));
-		int fd = REAL(open)(flag, O_WRONLY | O_CREAT, 0644);
+		int fd = REAL(open)(flag, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
 		if (fd < 0)
 			return trace(fail(EIO), "ioctl reset");
 		REAL(close)(fd);
 		return trace(0, "ioctl reset");
 	}
 	if (req == REQ_DUMP) {
-		unsigned char cmos[CMOS_SIZE];
-
 		if (!arg)
 			return trace(fail(EFAULT), "ioctl dump");
-		if (fault("ioctl") || !image_io(cmos, false))
+		int image = fault("ioctl") ? -1 : open_image(static_cast<unsigned char *>(arg));
+		if (image < 0)
 			return trace(fail(EIO), "ioctl dump");
-		memcpy(arg, cmos, CMOS_SIZE);
+		close_image(image, nullptr);
 		return trace(0, "ioctl dump");
 	}
 	snprintf(call, sizeof(call), "ioctl %#lx", req);
@@ -242,6 +260,20 @@ bool is_cmos_path(const char *path)
 	return path && !strcmp(path, "/dev/cmos");
 }
 
+// The file to open in place of path: the simulated kernel command line
+// for "/proc/cmdline", else path itself; nullptr when that may not open.
+const char *served(const char *path)
+{
+	if (!path || strcmp(path, "/proc/cmdline"))
+		return path;
+	if (fault("cmdline")) {
+		errno = ENOENT;
+		return nullptr;
+	}
+	const char *cmdline = getenv("NVPARM_SIM_CMDLINE");
+	return cmdline ? cmdline : path;
+}
+
 mode_t mode_of(int flags, va_list ap)
 {
 	return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
@@ -251,37 +283,72 @@ mode_t mode_of(int flags, va_list ap)
 
 extern "C" {
 
+// Every way of opening a path: the device, the kernel command line
+// served in place, or the real call.
+#define OPEN_PATH(real_call)                                                    \
+	va_list ap;                                                             \
+	va_start(ap, flags);                                                    \
+	mode_t mode = mode_of(flags, ap);                                       \
+	va_end(ap);                                                             \
+	if (is_cmos_path(path))                                                 \
+		return open_cmos(flags);                                        \
+	if (!(path = served(path)))                                             \
+		return -1;                                                      \
+	return real_call;
+
 int open(const char *path, int flags, ...)
 {
-	va_list ap;
-	va_start(ap, flags);
-	mode_t mode = mode_of(flags, ap);
-	va_end(ap);
-	if (is_cmos_path(path))
-		return open_cmos(flags);
-	return REAL(open)(path, flags, mode);
+	OPEN_PATH(REAL(open)(path, flags, mode))
 }
 
 int open64(const char *path, int flags, ...)
 {
-	va_list ap;
-	va_start(ap, flags);
-	mode_t mode = mode_of(flags, ap);
-	va_end(ap);
-	if (is_cmos_path(path))
-		return open_cmos(flags);
-	return REAL(open64)(path, flags, mode);
+	OPEN_PATH(REAL(open64)(path, flags, mode))
 }
 
 int openat(int dirfd, const char *path, int flags, ...)
 {
-	va_list ap;
-	va_start(ap, flags);
-	mode_t mode = mode_of(flags, ap);
-	va_end(ap);
-	if (is_cmos_path(path))
-		return open_cmos(flags);
-	return REAL(openat)(dirfd, path, flags, mode);
+	OPEN_PATH(REAL(openat)(dirfd, path, flags, mode))
+}
+
+int openat64(int dirfd, const char *path, int flags, ...)
+{
+	OPEN_PATH(REAL(openat64)(dirfd, path, flags, mode))
+}
+
+// What programs built with _FORTIFY_SOURCE call in place of open.
+int __open_2(const char *path, int flags)
+{
+	return open(path, flags);
+}
+
+int __open64_2(const char *path, int flags)
+{
+	return open64(path, flags);
+}
+
+int __openat_2(int dirfd, const char *path, int flags)
+{
+	return openat(dirfd, path, flags);
+}
+
+int __openat64_2(int dirfd, const char *path, int flags)
+{
+	return openat64(dirfd, path, flags);
+}
+
+FILE *fopen(const char *path, const char *mode)
+{
+	if (!(path = served(path)))
+		return nullptr;
+	return REAL(fopen)(path, mode);
+}
+
+FILE *fopen64(const char *path, const char *mode)
+{
+	if (!(path = served(path)))
+		return nullptr;
+	return REAL(fopen64)(path, mode);
 }
 
 ssize_t read(int fd, void *buf, size_t count)
@@ -323,19 +390,6 @@ int close(int fd)
 			cmos_fds[i] = cmos_fds[--cmos_open_count];
 	REAL(close)(fd);
 	return trace(fault("close") ? fail(EIO) : 0, "close");
-}
-
-FILE *fopen(const char *path, const char *mode)
-{
-	const char *cmdline = getenv("NVPARM_SIM_CMDLINE");
-	if (cmdline && path && !strcmp(path, "/proc/cmdline"))
-		path = cmdline;
-	return REAL(fopen)(path, mode);
-}
-
-FILE *fopen64(const char *path, const char *mode)
-{
-	return fopen(path, mode);
 }
 
 } // extern "C"
