@@ -1,13 +1,40 @@
 # SPDX-License-Identifier: MIT
-# The board: 32-bit big-endian PowerPC, Debian's cross compiler. Test
-# programs run under qemu-ppc user-mode emulation.
+# The board: 32-bit big-endian PowerPC, built with a cross toolchain of any
+# prefix and run, when qemu-ppc is there, under its user-mode emulation.
+#   NVPARM_CROSS_COMPILE  the compilers' prefix (default: $CROSS_COMPILE,
+#                         else powerpc-linux-gnu-)
+#   NVPARM_SYSROOT        the target's root, if the compiler needs one named
+#   NVPARM_EMULATOR       the emulator (default: qemu-ppc, when found)
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR powerpc)
-set(CMAKE_C_COMPILER powerpc-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER powerpc-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/powerpc-linux-gnu)
+
+if(DEFINED ENV{CROSS_COMPILE})
+  set(cross_default $ENV{CROSS_COMPILE})
+else()
+  set(cross_default powerpc-linux-gnu-)
+endif()
+set(NVPARM_CROSS_COMPILE ${cross_default} CACHE STRING "Prefix of the cross compilers")
+set(NVPARM_SYSROOT "" CACHE PATH "The target's root, when the compiler needs one named")
+set(CMAKE_C_COMPILER ${NVPARM_CROSS_COMPILE}gcc)
+set(CMAKE_CXX_COMPILER ${NVPARM_CROSS_COMPILE}g++)
+
+# Libraries, headers and packages come from the target's root only: the
+# one named, or the one the compiler finds its C library in.
+if(NVPARM_SYSROOT)
+  set(CMAKE_SYSROOT ${NVPARM_SYSROOT})
+  set(target_root ${NVPARM_SYSROOT})
+else()
+  execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libc.so
+    OUTPUT_VARIABLE libc OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  get_filename_component(target_root "${libc}/../.." ABSOLUTE)
+endif()
+set(CMAKE_FIND_ROOT_PATH ${target_root})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-ppc -L /usr/powerpc-linux-gnu)
+
+find_program(NVPARM_EMULATOR qemu-ppc)
+if(NVPARM_EMULATOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${NVPARM_EMULATOR} -L ${target_root})
+endif()
