@@ -1,0 +1,16 @@
+# SPDX-License-Identifier: MIT
+# Sourced by the shell tests: "check NAME GOT EXPECTED" for each check, and
+# "finish" to count them.
+passed=0 failed=0
+check() {
+	if [ "$2" = "$3" ]; then
+		passed=$((passed + 1))
+	else
+		printf 'FAIL %s\n  got:      %q\n  expected: %q\n' "$1" "$2" "$3"
+		failed=$((failed + 1))
+	fi
+}
+finish() {
+	echo "$passed passed, $failed failed"
+	[ "$failed" -eq 0 ]
+}
