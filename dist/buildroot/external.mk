@@ -1,0 +1,2 @@
+# SPDX-License-Identifier: MIT
+include $(BR2_EXTERNAL_NVPARM_PATH)/nvparm.mk
