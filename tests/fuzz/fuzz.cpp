@@ -15,52 +15,41 @@
 #include <getopt.h>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "nvparm.h"
 
-static char scratch[] = "/tmp/nvparm-fuzz.XXXXXX";
 static int device_writes;
 
 extern "C" void cmos_sim_observe(const char *line)
 {
 	device_writes += !strncmp(line, "write ", 6);
-	if (strstr(line, "!EINVAL") || strstr(line, "!ENOTTY") || strstr(line, "!EFAULT") ||
-	    strstr(line, "standard stream")) {
-		fprintf(stderr, "refused by the driver: %s\n", line);
-		abort();
-	}
+	if (strstr(line, "!EINVAL") || strstr(line, "!ENOTTY") || strstr(line, "!EFAULT") || strstr(line, "stream"))
+		fprintf(stderr, "refused by the driver: %s\n", line), abort();
 }
 
-static std::string_view setup()
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-	static char cmdline[sizeof(scratch) + 8];
-	if (!cmdline[0]) {
-		if (!mkdtemp(scratch))
-			abort();
-		snprintf(cmdline, sizeof(cmdline), "%s/cmdline", scratch);
-		setenv("NVPARM_SIM_IMAGE", (std::string(scratch) + "/cmos.img").c_str(), 1);
-		setenv("NVPARM_SIM_CMDLINE", cmdline, 1);
-	}
-	return cmdline;
+	static char dir[] = "/tmp/nvparm-fuzz.XXXXXX";
+	if (!mkdtemp(dir))
+		abort();
+	setenv("NVPARM_SIM_IMAGE", (std::string(dir) + "/cmos.img").c_str(), 1);
+	setenv("NVPARM_SIM_CMDLINE", (std::string(dir) + "/cmdline").c_str(), 1);
+	return 0;
 }
 
 #ifdef FUZZ_BOOTLINE
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	FILE *cmdline = fopen(setup().data(), "w");
+	FILE *cmdline = fopen(getenv("NVPARM_SIM_CMDLINE"), "w");
 	if (!cmdline || fwrite(data, 1, size, cmdline) != size || fclose(cmdline))
 		abort();
-
 	uint32 ipaddr = 0;
 	int result = get_last_ip_from_cmdline(&ipaddr);
 	char text[INET_ADDRSTRLEN + 16] = "server_ip=";
 	inet_ntop(AF_INET, &ipaddr, text + 10, INET_ADDRSTRLEN);
 	if ((result != 0 && result != 1) ||
-	    (ipaddr && std::string_view((const char *)data, size).find(text) == std::string_view::npos)) {
-		fprintf(stderr, "reported %s (result %d) for a line without it\n", text, result);
-		abort();
-	}
+	    (ipaddr && std::string_view((const char *)data, size).find(text) == std::string_view::npos))
+		fprintf(stderr, "reported %s (result %d) for a line without it\n", text, result), abort();
 	return 0;
 }
 #else
@@ -68,47 +57,35 @@ static char out[1 << 16], err[1 << 16];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-	constexpr int max_words = 64;
-	char *words[max_words + 1];
-	int argc = 0;
-
-	setup();
-	words[argc++] = strdup("nvparm");
-	for (size_t at = 0; at <= size && argc < max_words; argc++) {
+	char *argv[66] = {strdup("nvparm")};
+	int argc = 1;
+	for (size_t at = 0; at <= size && argc < 65; argc++) {
 		const uint8_t *end = (const uint8_t *)memchr(data + at, 0, size - at);
 		size_t len = (end ? end - data : size) - at;
-		words[argc] = (char *)malloc(len + 1);
-		memcpy(words[argc], data + at, len);
-		words[argc][len] = '\0';
+		argv[argc] = (char *)memcpy(malloc(len + 1), data + at, len);
+		argv[argc][len] = '\0';
 		at += len + 1;
 	}
-	char **argv = (char **)malloc((argc + 1) * sizeof(char *));
-	memcpy(argv, words, argc * sizeof(char *));
-	argv[argc] = nullptr;
+	char **words = (char **)memcpy(malloc((argc + 1) * sizeof(char *)), argv, (argc + 1) * sizeof(char *));
 
+	// What is printed goes to memory, one byte short so that it ends in a NUL.
 	FILE *real_stdout = stdout, *real_stderr = stderr;
-	memset(out, 0, sizeof(out));
-	memset(err, 0, sizeof(err));
-	device_writes = 0;
-	// One byte short, so that what is caught always ends in a NUL.
+	out[0] = err[0] = '\0';
 	stdout = fmemopen(out, sizeof(out) - 1, "w");
 	stderr = fmemopen(err, sizeof(err) - 1, "w");
+	device_writes = 0;
 	optind = 0;
-	configure(argc, argv);
+	configure(argc, words);
 	fclose(stdout);
 	fclose(stderr);
-	stdout = real_stdout;
-	stderr = real_stderr;
+	stdout = real_stdout, stderr = real_stderr;
 
-	bool one_write = argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-';
-	if (one_write && (device_writes + (err[0] != '\0') != 1 || out[0])) {
-		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n",
-			argv[2], argv[3], device_writes, out, err);
-		abort();
-	}
+	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0]))
+		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n", argv[2], argv[3],
+			device_writes, out, err), abort();
 	for (int i = 0; i < argc; i++)
-		free(words[i]);
-	free(argv);
+		free(argv[i]);
+	free(words);
 	return 0;
 }
 #endif

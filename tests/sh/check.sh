@@ -3,14 +3,8 @@
 # "finish" to count them.
 passed=0 failed=0
 check() {
-	if [ "$2" = "$3" ]; then
-		passed=$((passed + 1))
-	else
-		printf 'FAIL %s\n  got:      %q\n  expected: %q\n' "$1" "$2" "$3"
-		failed=$((failed + 1))
-	fi
+	[ "$2" = "$3" ] && passed=$((passed + 1)) && return
+	printf 'FAIL %s\n  got:      %q\n  expected: %q\n' "$1" "$2" "$3"
+	failed=$((failed + 1))
 }
-finish() {
-	echo "$passed passed, $failed failed"
-	[ "$failed" -eq 0 ]
-}
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }
