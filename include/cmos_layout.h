@@ -25,6 +25,15 @@
 #define CMOS_AT_ZCFG		68
 
 /*
+ * A persistent store (the kernel driver's NVMEM device) holds the 256
+ * bytes at its start and, just past them, a mark that it holds a
+ * configuration and a reset waiting for the next boot.
+ */
+#define CMOS_STORE_MARK		256	/* the four bytes "cmos" */
+#define CMOS_STORE_RESET	260	/* 1 while a reset waits */
+#define CMOS_STORE_SIZE		261
+
+/*
  * The place of a field number: returns its offset and sets *len to its
  * length, or sets *len to 0 when the number names no field.
  */

@@ -1,64 +1,121 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
- * cmos: the board's battery-backed CMOS as the misc device /dev/cmos.
+ * cmos: the board's battery-backed CMOS as the misc device /dev/cmos, kept
+ * in the first 256 bytes of an NVMEM store that the device tree names:
  *
- * read() and write() take a whole struct cmos_cmd, a field number and 128
- * value bytes, and move exactly the field's length of value bytes: the
- * byte count must be that length. Named fields sit at fixed places below
- * offset 120; offsets 120 to 255 are themselves. Two requests: reset
- * restores the factory defaults when the driver next loads, which is the
- * board's next boot; dump copies out all 256 bytes.
+ *	cmos {
+ *		compatible = "nvparm,cmos";
+ *		nvmem = <&eeprom>;
+ *		nvmem-names = "cmos";
+ *	};
+ *
+ * read() and write() take a record of a 32-bit field number followed by the
+ * field's value bytes, and move exactly the field's length: the byte count
+ * must be that length. Named fields sit at fixed places below offset 120;
+ * offsets 120 to 255 are themselves. Two requests: reset, carried out when
+ * the driver next probes, that is at the next boot; and dump, which copies
+ * out all 256 bytes.
  */
-#include <linux/build_bug.h>
+#define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
+
 #include <linux/fs.h>
-#include <linux/ioctl.h>
 #include <linux/miscdevice.h>
+#include <linux/mod_devicetable.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
-#include <linux/stddef.h>
+#include <linux/nvmem-consumer.h>
+#include <linux/platform_device.h>
 #include <linux/string.h>
 #include <linux/uaccess.h>
 
-#include "cmos_chip.h"
+#include "cmos_layout.h"
 #include "cmos_requests.h"
 
-struct cmos_cmd {
-	u32 field;
-	u8 val[128];
+/* Where the value bytes start in the caller's record, after the field. */
+#define CMOS_VALUE_AT	sizeof(u32)
+#define CMOS_VALUE_MAX	16
+
+struct cmos {
+	struct miscdevice misc;
+	struct nvmem_device *store;
+	struct mutex lock;	/* one change of the store, and its check */
 };
 
-#define CMOS_IOC_RESET	_IOW('c', 1, struct cmos_cmd)
-#define CMOS_IOC_DUMP	_IOW('c', 2, u8)
+static const u8 cmos_mark[] = { 'c', 'm', 'o', 's' };
 
-static DEFINE_MUTEX(cmos_lock);
-
-/* Copies in the caller's record and finds the field's place in the chip. */
-static int cmos_take(const char __user *buf, size_t count,
-		     struct cmos_cmd *cmd, unsigned int *at)
+static struct cmos *cmos_of(struct file *file)
 {
-	unsigned int len;
+	return container_of(file->private_data, struct cmos, misc);
+}
 
-	if (copy_from_user(cmd, buf, sizeof(*cmd)))
+/*
+ * Writes, then reads back: an EEPROM that is write-protected, or not the
+ * part it was bound as, acknowledges writes it never keeps.
+ */
+static int cmos_store_write(struct cmos *cmos, unsigned int at, void *val,
+			    size_t len)
+{
+	u8 back[CMOS_SIZE];
+	int ret;
+
+	lockdep_assert_held(&cmos->lock);
+	ret = nvmem_device_write(cmos->store, at, len, val);
+	if (ret >= 0)
+		ret = nvmem_device_read(cmos->store, at, len, back);
+	if (ret < 0)
+		return ret;
+	return memcmp(back, val, len) ? -EIO : 0;
+}
+
+/* Factory defaults, then the mark with no reset waiting. */
+static int cmos_restore(struct cmos *cmos)
+{
+	u8 defaults[CMOS_SIZE];
+	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK] = { 0 };
+	int ret;
+
+	cmos_factory_defaults(defaults);
+	memcpy(state, cmos_mark, sizeof(cmos_mark));
+	ret = cmos_store_write(cmos, 0, defaults, sizeof(defaults));
+	if (!ret)
+		ret = cmos_store_write(cmos, CMOS_STORE_MARK, state, sizeof(state));
+	return ret;
+}
+
+/* The field a caller's record names: its place, and its length as len. */
+static int cmos_field(const char __user *buf, size_t count, unsigned int *at,
+		      size_t *len)
+{
+	unsigned int field_len;
+	u32 field;
+
+	if (get_user(field, (const u32 __user *)buf))
 		return -EFAULT;
-	*at = cmos_place(cmd->field, &len);
-	if (!len || count != len)
+	*at = cmos_place(field, &field_len);
+	*len = field_len;
+	if (!field_len || count != field_len)
 		return -EINVAL;
-	return len;
+	return 0;
 }
 
 static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 			 loff_t *ppos)
 {
-	struct cmos_cmd cmd;
+	struct cmos *cmos = cmos_of(file);
+	u8 val[CMOS_VALUE_MAX];
 	unsigned int at;
-	int len = cmos_take(buf, count, &cmd, &at);
+	size_t len;
+	int ret;
 
-	if (len < 0)
-		return len;
-	mutex_lock(&cmos_lock);
-	memcpy(cmd.val, cmos_chip.bytes + at, len);
-	mutex_unlock(&cmos_lock);
-	if (copy_to_user(buf + offsetof(struct cmos_cmd, val), cmd.val, len))
+	ret = cmos_field(buf, count, &at, &len);
+	if (ret)
+		return ret;
+	mutex_lock(&cmos->lock);
+	ret = nvmem_device_read(cmos->store, at, len, val);
+	mutex_unlock(&cmos->lock);
+	if (ret < 0)
+		return ret;
+	if (copy_to_user(buf + CMOS_VALUE_AT, val, len))
 		return -EFAULT;
 	return len;
 }
@@ -66,32 +123,51 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 static ssize_t cmos_write(struct file *file, const char __user *buf,
 			  size_t count, loff_t *ppos)
 {
-	struct cmos_cmd cmd;
+	struct cmos *cmos = cmos_of(file);
+	u8 val[CMOS_VALUE_MAX];
 	unsigned int at;
-	int len = cmos_take(buf, count, &cmd, &at);
+	size_t len;
+	int ret;
 
-	if (len < 0)
-		return len;
-	mutex_lock(&cmos_lock);
-	memcpy(cmos_chip.bytes + at, cmd.val, len);
-	mutex_unlock(&cmos_lock);
-	return len;
+	ret = cmos_field(buf, count, &at, &len);
+	if (ret)
+		return ret;
+	if (copy_from_user(val, buf + CMOS_VALUE_AT, len))
+		return -EFAULT;
+	mutex_lock(&cmos->lock);
+	ret = cmos_store_write(cmos, at, val, len);
+	mutex_unlock(&cmos->lock);
+	return ret ? ret : len;
 }
 
+/*
+ * The request numbers are those the board's tools have always sent, from
+ * every host: the PowerPC encodings of _IOW('c', 1, a 132-byte record) for
+ * the reset and _IOW('c', 2, one byte) for the dump. Neither describes its
+ * request, as the reset takes no argument and the dump copies 256 bytes
+ * out, so they are matched as numbers, not rebuilt with this kernel's _IOW.
+ */
 static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 {
+	struct cmos *cmos = cmos_of(file);
 	u8 dump[CMOS_SIZE];
+	u8 pending = 1;
+	int ret;
 
 	switch (req) {
-	case CMOS_IOC_RESET:
-		mutex_lock(&cmos_lock);
-		cmos_chip.reset_pending = true;
-		mutex_unlock(&cmos_lock);
-		return 0;
-	case CMOS_IOC_DUMP:
-		mutex_lock(&cmos_lock);
-		memcpy(dump, cmos_chip.bytes, sizeof(dump));
-		mutex_unlock(&cmos_lock);
+	case CMOS_IOC_RESET_NUMBER:
+		if (!(file->f_mode & FMODE_WRITE))
+			return -EBADF;
+		mutex_lock(&cmos->lock);
+		ret = cmos_store_write(cmos, CMOS_STORE_RESET, &pending, 1);
+		mutex_unlock(&cmos->lock);
+		return ret;
+	case CMOS_IOC_DUMP_NUMBER:
+		mutex_lock(&cmos->lock);
+		ret = nvmem_device_read(cmos->store, 0, sizeof(dump), dump);
+		mutex_unlock(&cmos->lock);
+		if (ret < 0)
+			return ret;
 		if (copy_to_user((void __user *)arg, dump, sizeof(dump)))
 			return -EFAULT;
 		return 0;
@@ -104,37 +180,70 @@ static const struct file_operations cmos_fops = {
 	.read		= cmos_read,
 	.write		= cmos_write,
 	.unlocked_ioctl	= cmos_ioctl,
+	.compat_ioctl	= compat_ptr_ioctl,
 	.llseek		= noop_llseek,
 };
 
-static struct miscdevice cmos_misc = {
-	.minor	= MISC_DYNAMIC_MINOR,
-	.name	= "cmos",
-	.fops	= &cmos_fops,
-};
-
-static int __init cmos_init(void)
+static int cmos_probe(struct platform_device *pdev)
 {
-	/* The tool sends these numbers from every host; they must be ours. */
-	BUILD_BUG_ON(sizeof(struct cmos_cmd) != 132);
-	BUILD_BUG_ON(CMOS_IOC_RESET != CMOS_IOC_RESET_NUMBER);
-	BUILD_BUG_ON(CMOS_IOC_DUMP != CMOS_IOC_DUMP_NUMBER);
+	struct device *dev = &pdev->dev;
+	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
+	struct cmos *cmos;
+	int ret;
 
-	if (!cmos_chip.powered || cmos_chip.reset_pending) {
-		cmos_factory_defaults(cmos_chip.bytes);
-		cmos_chip.powered = true;
-		cmos_chip.reset_pending = false;
-		pr_info("cmos: factory defaults\n");
+	cmos = devm_kzalloc(dev, sizeof(*cmos), GFP_KERNEL);
+	if (!cmos)
+		return -ENOMEM;
+	cmos->store = devm_nvmem_device_get(dev, "cmos");
+	if (IS_ERR(cmos->store))
+		return dev_err_probe(dev, PTR_ERR(cmos->store), "no store\n");
+	mutex_init(&cmos->lock);
+
+	/* Reading the state past the 256 bytes also proves the store's size. */
+	ret = nvmem_device_read(cmos->store, CMOS_STORE_MARK, sizeof(state), state);
+	if (ret < 0)
+		return dev_err_probe(dev, ret, "store of %d bytes or more unreadable\n",
+				     CMOS_STORE_SIZE);
+	if (memcmp(state, cmos_mark, sizeof(cmos_mark)) || state[sizeof(cmos_mark)]) {
+		mutex_lock(&cmos->lock);
+		ret = cmos_restore(cmos);
+		mutex_unlock(&cmos->lock);
+		if (ret)
+			return dev_err_probe(dev, ret, "factory defaults not stored\n");
+		dev_info(dev, "factory defaults\n");
 	}
-	return misc_register(&cmos_misc);
+
+	cmos->misc.minor = MISC_DYNAMIC_MINOR;
+	cmos->misc.name = "cmos";
+	cmos->misc.fops = &cmos_fops;
+	cmos->misc.parent = dev;
+	platform_set_drvdata(pdev, cmos);
+	return misc_register(&cmos->misc);
 }
 
-static void __exit cmos_exit(void)
+static int cmos_remove(struct platform_device *pdev)
 {
-	misc_deregister(&cmos_misc);
+	struct cmos *cmos = platform_get_drvdata(pdev);
+
+	misc_deregister(&cmos->misc);
+	return 0;
 }
 
-module_init(cmos_init);
-module_exit(cmos_exit);
+static const struct of_device_id cmos_of_match[] = {
+	{ .compatible = "nvparm,cmos" },
+	{ }
+};
+MODULE_DEVICE_TABLE(of, cmos_of_match);
+
+static struct platform_driver cmos_driver = {
+	.probe	= cmos_probe,
+	.remove	= cmos_remove,
+	.driver	= {
+		.name		= "cmos",
+		.of_match_table	= cmos_of_match,
+	},
+};
+module_platform_driver(cmos_driver);
+
 MODULE_DESCRIPTION("Battery-backed CMOS holding the board's boot configuration");
 MODULE_LICENSE("GPL");
