@@ -4,9 +4,10 @@
 //     while two readers check that they never see a mix of the two, and
 //     that every call succeeds;
 //  2. a bounded random sequence of read, write and ioctl calls, with random
-//     fields, counts, requests, descriptors and pointers (NULL, unmapped, a
-//     record ending at a page's end or one byte past it), each result held
-//     against a model of the driver, and the store against the model.
+//     fields, counts, requests, descriptors (read-only, write-only, both) and
+//     pointers (NULL, unmapped, a record ending at a page's end or one byte
+//     past it), each result held against a model of the driver, and the
+//     store against the model.
 //   stress STORE
 #include <cerrno>
 #include <cstdio>
@@ -114,19 +115,21 @@ static int random_calls(int calls)
 	mprotect(guard, page, PROT_NONE);
 	unsigned char *unmapped = (unsigned char *)mmap(nullptr, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
 	munmap(unmapped, page);
-	int rw = open("/dev/cmos", O_RDWR), ro = open("/dev/cmos", O_RDONLY);
+	int rw = open("/dev/cmos", O_RDWR), ro = open("/dev/cmos", O_RDONLY), wo = open("/dev/cmos", O_WRONLY);
 	Model m;
-	int fd = open(store, O_RDONLY);
-	pread(fd, m.cmos, CMOS_SIZE, 0);
-	pread(fd, &m.pending, 1, CMOS_STORE_RESET);
-	close(fd);
+	int image = open(store, O_RDONLY);
+	pread(image, m.cmos, CMOS_SIZE, 0);
+	pread(image, &m.pending, 1, CMOS_STORE_RESET);
+	close(image);
 	int failures = 0;
 
 	for (int call = 0; call < calls; call++) {
 		unsigned field = fields[rnd(sizeof(fields) / sizeof(fields[0]))];
 		unsigned len, at = cmos_place(field, &len);
 		size_t count = rnd(4) ? len : rnd(140);
-		bool read_only = !rnd(5), is_write = false, ok_pointer = true, field_ok = true;
+		unsigned mode = rnd(5);	// 0 read-only, 1 write-only, else both
+		bool is_write = false, ok_pointer = true, field_ok = true;
+		int fd = mode == 0 ? ro : mode == 1 ? wo : rw;
 		unsigned op = rnd(3), where = rnd(8), req = 0;
 		size_t need = op == 2 ? CMOS_SIZE : 4 + len;	// what the driver may touch
 		unsigned char *buf = area + rnd(page);
@@ -156,16 +159,15 @@ static int random_calls(int calls)
 		errno = 0;
 		if (op < 2) {
 			is_write = op == 1;
-			got = is_write ? write(read_only ? ro : rw, buf, count) : read(read_only ? ro : rw, buf, count);
-			expected = is_write && read_only ? -EBADF : !field_ok ? -EFAULT :
+			got = is_write ? write(fd, buf, count) : read(fd, buf, count);
+			expected = mode == !is_write ? -EBADF : !field_ok ? -EFAULT :
 				   !len || count != len ? -EINVAL : !ok_pointer ? -EFAULT : (int)len;
 		} else {
 			unsigned kind = rnd(3);
 			req = kind == 0 ? CMOS_IOC_RESET_NUMBER : kind == 1 ? CMOS_IOC_DUMP_NUMBER :
 			      (0x20000000u << rnd(3)) | rnd(0x2000) << 16 | 'c' << 8 | (3 + rnd(250));
-			got = ioctl(read_only ? ro : rw, req, buf);
-			expected = kind == 2 ? -ENOTTY : kind == 0 ? (read_only ? -EBADF : 0) :
-				   !ok_pointer ? -EFAULT : 0;
+			got = ioctl(fd, req, buf);
+			expected = kind == 2 ? -ENOTTY : mode == kind ? -EBADF : kind == 0 || ok_pointer ? 0 : -EFAULT;
 		}
 		if (got < 0)
 			got = -errno;
@@ -181,7 +183,7 @@ static int random_calls(int calls)
 		if (!ok || !store_matches(m)) {
 			fprintf(stderr, "stress: call %d: %s field %u count %zu%s, pointer %u, request %#x: "
 				"expected %d, got %ld%s\n", call, op == 0 ? "read" : op == 1 ? "write" : "ioctl",
-				field, count, read_only ? " read-only" : "", where, req, expected, got,
+				field, count, mode ? mode == 1 ? " write-only" : "" : " read-only", where, req, expected, got,
 				ok ? "; the store differs from the model" : "");
 			if (++failures == 10)
 				break;
@@ -189,6 +191,7 @@ static int random_calls(int calls)
 	}
 	close(rw);
 	close(ro);
+	close(wo);
 	return failures;
 }
 

@@ -14,7 +14,8 @@
  * must be that length. Named fields sit at fixed places below offset 120;
  * offsets 120 to 255 are themselves. Two requests: reset, carried out when
  * the driver next probes, that is at the next boot; and dump, which copies
- * out all 256 bytes.
+ * out all 256 bytes. Writes and the reset need a descriptor opened for
+ * writing, reads and the dump one opened for reading.
  */
 #define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
@@ -163,6 +164,8 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 		mutex_unlock(&cmos->lock);
 		return ret;
 	case CMOS_IOC_DUMP_NUMBER:
+		if (!(file->f_mode & FMODE_READ))
+			return -EBADF;
 		mutex_lock(&cmos->lock);
 		ret = nvmem_device_read(cmos->store, 0, sizeof(dump), dump);
 		mutex_unlock(&cmos->lock);
