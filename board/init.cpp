@@ -48,7 +48,7 @@ static bool store_io(bool write, off_t at, void *bytes, size_t len)
 }
 
 // The store holds these bytes at at.
-static bool holds(off_t at, std::vector<unsigned char> bytes)
+static bool holds(off_t at, const std::vector<unsigned char> &bytes)
 {
 	std::vector<unsigned char> got(bytes.size());
 	return store_io(false, at, got.data(), got.size()) && got == bytes;
