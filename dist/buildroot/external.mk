@@ -1,2 +1,2 @@
 # SPDX-License-Identifier: MIT
-include $(BR2_EXTERNAL_NVPARM_PATH)/nvparm.mk
+include $(sort $(wildcard $(BR2_EXTERNAL_NVPARM_PATH)/package/*/*.mk))
