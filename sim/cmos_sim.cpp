@@ -5,8 +5,9 @@
 // fails, so no test can pass on one.
 //
 // Settings, read by the simulator alone:
-//   NVPARM_SIM_IMAGE    the image; created with factory defaults when missing.
-//                       Unset, there is no device.
+//   NVPARM_SIM_IMAGE    the image; a missing or empty one is written with the
+//                       factory defaults as the simulator loads. Unset, there
+//                       is no device.
 //   NVPARM_SIM_TRACE    appends one line per call on the device
 //   NVPARM_SIM_RECORDS  appends every record passed to read or write, raw
 //   NVPARM_SIM_CMDLINE  a file served, however it is opened, as "/proc/cmdline"
@@ -16,7 +17,8 @@
 // Each exchange holds a lock on the image for its read, change and write,
 // so that processes sharing one image lose nothing. A reset request leaves
 // "<image>.reset-pending"; the reboot of the cmos-sim wrapper then empties
-// the image, and the next access restores the factory defaults.
+// the image, and the next process to load the simulator writes the factory
+// defaults into it.
 // A program built together with the simulator may define cmos_sim_observe
 // to see every trace line in process, as the fuzz targets do.
 
@@ -277,6 +279,24 @@ const char *served(const char *path)
 mode_t mode_of(int flags, va_list ap)
 {
 	return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
+}
+
+// A missing or empty image takes the factory bytes as the simulator loads,
+// so that it holds what a new board holds before any exchange.
+__attribute__((constructor)) void write_fresh_image()
+{
+	unsigned char cmos[CMOS_SIZE];
+	const char *path = getenv("NVPARM_SIM_IMAGE");
+	int fd = path ? REAL(open)(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644) : -1;
+
+	if (fd < 0)
+		return;
+	if (flock(fd, LOCK_EX) == 0 && lseek(fd, 0, SEEK_END) == 0) {
+		cmos_factory_defaults(cmos);
+		if (pwrite(fd, cmos, CMOS_SIZE, 0) != CMOS_SIZE)
+			fprintf(stderr, "cmos-sim: cannot write %s\n", path);
+	}
+	REAL(close)(fd);
 }
 
 } // namespace
