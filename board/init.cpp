@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The emulated board's init. Finds the CMOS driver's store, the EEPROM at
-// I2C address 0x50, and by the phase it keeps in the store's last byte:
+// The emulated board's init. Finds the board's EEPROM (I2C address 0x50),
+// the CMOS driver's region of it (the NVMEM device "cmos") and where the
+// device tree puts that region, and by the phase it keeps in a second
+// EEPROM (0x51), which the driver does not know:
 //   0  a fresh store: the factory defaults; the case table; the driver under
 //      stress; a reset requested, then a real reboot
 //   1  after the reboot: the factory defaults again; values written; power off
 //   2  the next power-on: the values are still there; power off
-// Each boot ends with "N passed, N failed", the console drained first.
+// Each boot ends with every byte of the board's EEPROM outside the region
+// held against /eeprom.known, what the board test put there, then with
+// "N passed, N failed", the console drained first.
 #include <cstdio>
 #include <fcntl.h>
 #include <glob.h>
@@ -19,7 +23,9 @@
 
 #include "cmos_layout.h"
 
-static std::string store;
+static const char *store = "/sys/bus/nvmem/devices/cmos/nvmem";
+static std::string eeprom, phases;
+static unsigned region_at, region_size;
 static int passed, failed;
 
 static void report(const char *name, bool ok)
@@ -39,19 +45,57 @@ static int run(std::vector<const char *> argv)
 	return wait(&status), status;
 }
 
-static bool store_io(bool write, off_t at, void *bytes, size_t len)
+static bool file_io(const std::string &file, bool write, off_t at, void *bytes, size_t len)
 {
-	int fd = open(store.c_str(), write ? O_WRONLY : O_RDONLY);
+	int fd = open(file.c_str(), write ? O_WRONLY : O_RDONLY);
 	bool ok = (write ? pwrite(fd, bytes, len, at) : pread(fd, bytes, len, at)) == (ssize_t)len;
 	close(fd);
 	return ok;
 }
 
-// The store holds these bytes at at.
+// The region holds these bytes at at: read in the EEPROM, not through the driver.
 static bool holds(off_t at, const std::vector<unsigned char> &bytes)
 {
 	std::vector<unsigned char> got(bytes.size());
-	return store_io(false, at, got.data(), got.size()) && got == bytes;
+	return file_io(eeprom, false, region_at + at, got.data(), got.size()) && got == bytes;
+}
+
+static std::string first(const char *pattern)
+{
+	glob_t found;
+	std::string path;
+	if (!glob(pattern, 0, nullptr, &found))
+		path = found.gl_pathv[0];
+	globfree(&found);
+	return path;
+}
+
+// The region the device tree gives the driver, two big-endian numbers,
+// inside the EEPROM.
+static bool region()
+{
+	unsigned char cells[8];
+	if (!file_io(first("/sys/bus/platform/drivers/cmos/*/of_node/nvparm,region"), false, 0, cells, 8))
+		return false;
+	region_at = cells[0] << 24 | cells[1] << 16 | cells[2] << 8 | cells[3];
+	region_size = cells[4] << 24 | cells[5] << 16 | cells[6] << 8 | cells[7];
+	return region_size >= CMOS_STORE_SIZE && region_at + region_size <= 4096;
+}
+
+// Every byte of the board's EEPROM outside the driver's region is as the
+// board test wrote it.
+static bool board_data_kept()
+{
+	std::vector<unsigned char> known(4096), got(4096);
+	if (!file_io("/eeprom.known", false, 0, known.data(), known.size()) ||
+	    !file_io(eeprom, false, 0, got.data(), got.size()))
+		return false;
+	for (size_t i = 0; i < known.size(); i++)
+		if ((i < region_at || i >= region_at + region_size) && got[i] != known[i]) {
+			printf("board: the EEPROM's byte %zu changed\n", i);
+			return false;
+		}
+	return true;
 }
 
 static bool factory_defaults()
@@ -68,23 +112,24 @@ int main()
 	mount("devtmpfs", "/dev", "devtmpfs", 0, nullptr);
 	for (int i = 0; i < 50 && access("/dev/cmos", F_OK); i++)
 		usleep(100000);
-	glob_t nvmem, files;
-	if (!glob("/sys/bus/i2c/devices/0-0050/*/nvmem", 0, nullptr, &nvmem))
-		store = nvmem.gl_pathv[0];
+	glob_t files;
+	eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");
+	phases = first("/sys/bus/i2c/devices/0-0051/*/nvmem");
 	unsigned char phase = 0xff, next, none = 0;
-	report("the driver's device and store", !access("/dev/cmos", F_OK) && store_io(false, 4095, &phase, 1));
+	report("the driver's device and region", !access("/dev/cmos", F_OK) && !access(store, F_OK) && region() &&
+	       file_io(phases, false, 0, &phase, 1));
 	// The next boot's phase first: a boot that dies is not run again.
-	store_io(true, 4095, &(next = phase + 1), 1);
+	file_io(phases, true, 0, &(next = phase + 1), 1);
 
 	if (phase == 0) {
-		report("an empty store starts with the factory defaults", factory_defaults());
-		std::vector<const char *> cases = {"/runner", "--board", store.c_str()};
+		report("a region of other bytes starts with the factory defaults", factory_defaults());
+		std::vector<const char *> cases = {"/runner", "--board", store};
 		if (!glob("/cases/*.cases", 0, nullptr, &files))
 			cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
 		cases.insert(cases.end(), {"--", "/nvparm"});
 		report("the case table", run(cases) == 0);
-		report("the driver under stress and random calls", run({"/stress", store.c_str()}) == 0);
-		store_io(true, CMOS_STORE_RESET, &none, 1);
+		report("the driver under stress and random calls", run({"/stress", store}) == 0);
+		file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
 		run({"/nvparm", "-w", "ip", "10.1.2.3"});
 		run({"/nvparm", "-R"});
 		report("a reset waits for the reboot", holds(16, {10, 1, 2, 3}) && holds(CMOS_STORE_RESET, {1}));
@@ -96,6 +141,7 @@ int main()
 	} else {
 		report("the values survived the power-off", phase == 2 && holds(16, {10, 20, 30, 40}) && holds(200, {77}));
 	}
+	report("the board's data outside the region unchanged", board_data_kept());
 	printf("%d passed, %d failed\n", passed, failed);
 	fflush(stdout);
 	tcdrain(1);

@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
  * cmos: the board's battery-backed CMOS as the misc device /dev/cmos, kept
- * in the first 256 bytes of an NVMEM store that the device tree names:
+ * in a region of an NVMEM store that the device tree names, by the store
+ * and the region's offset and size:
  *
  *	cmos {
  *		compatible = "nvparm,cmos";
  *		nvmem = <&eeprom>;
  *		nvmem-names = "cmos";
+ *		nvparm,region = <0x100 0x105>;
  *	};
+ *
+ * The store is often shared: a board's EEPROM also carries its MAC address,
+ * serial number or calibration. Every access goes through cmos_store_read()
+ * and cmos_store_write(), which keep it inside the region. The region, as
+ * the driver lays it out, is also the NVMEM device "cmos", root only, so
+ * that a service tool can save and restore it whole.
  *
  * read() and write() take a record of a 32-bit field number followed by the
  * field's value bytes, and move exactly the field's length: the byte count
@@ -25,7 +33,9 @@
 #include <linux/module.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-consumer.h>
+#include <linux/nvmem-provider.h>
 #include <linux/platform_device.h>
+#include <linux/property.h>
 #include <linux/string.h>
 #include <linux/uaccess.h>
 
@@ -39,6 +49,7 @@
 struct cmos {
 	struct miscdevice misc;
 	struct nvmem_device *store;
+	unsigned int base;	/* where the region starts in the store */
 	struct mutex lock;	/* one change of the store, and its check */
 };
 
@@ -49,6 +60,15 @@ static struct cmos *cmos_of(struct file *file)
 	return container_of(file->private_data, struct cmos, misc);
 }
 
+/* at is an offset in the region: the store is touched only inside it. */
+static int cmos_store_read(struct cmos *cmos, unsigned int at, void *val,
+			   size_t len)
+{
+	if (at > CMOS_STORE_SIZE || len > CMOS_STORE_SIZE - at)
+		return -EINVAL;
+	return nvmem_device_read(cmos->store, cmos->base + at, len, val);
+}
+
 /*
  * Writes, then reads back: an EEPROM that is write-protected, or not the
  * part it was bound as, acknowledges writes it never keeps.
@@ -56,13 +76,15 @@ static struct cmos *cmos_of(struct file *file)
 static int cmos_store_write(struct cmos *cmos, unsigned int at, void *val,
 			    size_t len)
 {
-	u8 back[CMOS_SIZE];
+	u8 back[CMOS_STORE_SIZE];
 	int ret;
 
 	lockdep_assert_held(&cmos->lock);
-	ret = nvmem_device_write(cmos->store, at, len, val);
+	if (at > CMOS_STORE_SIZE || len > CMOS_STORE_SIZE - at)
+		return -EINVAL;
+	ret = nvmem_device_write(cmos->store, cmos->base + at, len, val);
 	if (ret >= 0)
-		ret = nvmem_device_read(cmos->store, at, len, back);
+		ret = cmos_store_read(cmos, at, back, len);
 	if (ret < 0)
 		return ret;
 	return memcmp(back, val, len) ? -EIO : 0;
@@ -112,7 +134,7 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 	if (ret)
 		return ret;
 	mutex_lock(&cmos->lock);
-	ret = nvmem_device_read(cmos->store, at, len, val);
+	ret = cmos_store_read(cmos, at, val, len);
 	mutex_unlock(&cmos->lock);
 	if (ret < 0)
 		return ret;
@@ -167,7 +189,7 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 		if (!(file->f_mode & FMODE_READ))
 			return -EBADF;
 		mutex_lock(&cmos->lock);
-		ret = nvmem_device_read(cmos->store, 0, sizeof(dump), dump);
+		ret = cmos_store_read(cmos, 0, dump, sizeof(dump));
 		mutex_unlock(&cmos->lock);
 		if (ret < 0)
 			return ret;
@@ -187,11 +209,60 @@ static const struct file_operations cmos_fops = {
 	.llseek		= noop_llseek,
 };
 
+/* The region as an NVMEM device of its own, under the driver's lock. */
+static int cmos_region_read(void *priv, unsigned int at, void *val, size_t len)
+{
+	struct cmos *cmos = priv;
+	int ret;
+
+	mutex_lock(&cmos->lock);
+	ret = cmos_store_read(cmos, at, val, len);
+	mutex_unlock(&cmos->lock);
+	return ret < 0 ? ret : 0;
+}
+
+static int cmos_region_write(void *priv, unsigned int at, void *val,
+			     size_t len)
+{
+	struct cmos *cmos = priv;
+	int ret;
+
+	mutex_lock(&cmos->lock);
+	ret = cmos_store_write(cmos, at, val, len);
+	mutex_unlock(&cmos->lock);
+	return ret;
+}
+
+static int cmos_region_register(struct device *dev, struct cmos *cmos)
+{
+	struct nvmem_config config = {
+		.dev		= dev,
+		.name		= "cmos",
+		.id		= NVMEM_DEVID_NONE,
+		.owner		= THIS_MODULE,
+		.root_only	= true,
+		.reg_read	= cmos_region_read,
+		.reg_write	= cmos_region_write,
+		.size		= CMOS_STORE_SIZE,
+		.word_size	= 1,
+		.stride		= 1,
+		.priv		= cmos,
+	};
+
+	return PTR_ERR_OR_ZERO(devm_nvmem_register(dev, &config));
+}
+
+static void cmos_deregister(void *misc)
+{
+	misc_deregister(misc);
+}
+
 static int cmos_probe(struct platform_device *pdev)
 {
 	struct device *dev = &pdev->dev;
 	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
 	struct cmos *cmos;
+	u32 region[2];
 	int ret;
 
 	cmos = devm_kzalloc(dev, sizeof(*cmos), GFP_KERNEL);
@@ -200,13 +271,21 @@ static int cmos_probe(struct platform_device *pdev)
 	cmos->store = devm_nvmem_device_get(dev, "cmos");
 	if (IS_ERR(cmos->store))
 		return dev_err_probe(dev, PTR_ERR(cmos->store), "no store\n");
+	ret = device_property_read_u32_array(dev, "nvparm,region", region,
+					     ARRAY_SIZE(region));
+	if (ret)
+		return dev_err_probe(dev, ret, "no region: nvparm,region = <offset size>\n");
+	if (region[1] < CMOS_STORE_SIZE || region[0] > U32_MAX - region[1])
+		return dev_err_probe(dev, -EINVAL, "region of %u bytes at %u: %d needed\n",
+				     region[1], region[0], CMOS_STORE_SIZE);
+	cmos->base = region[0];
 	mutex_init(&cmos->lock);
 
 	/* Reading the state past the 256 bytes also proves the store's size. */
-	ret = nvmem_device_read(cmos->store, CMOS_STORE_MARK, sizeof(state), state);
+	ret = cmos_store_read(cmos, CMOS_STORE_MARK, state, sizeof(state));
 	if (ret < 0)
-		return dev_err_probe(dev, ret, "store of %d bytes or more unreadable\n",
-				     CMOS_STORE_SIZE);
+		return dev_err_probe(dev, ret, "region end at %u unreadable\n",
+				     cmos->base + CMOS_STORE_SIZE);
 	if (memcmp(state, cmos_mark, sizeof(cmos_mark)) || state[sizeof(cmos_mark)]) {
 		mutex_lock(&cmos->lock);
 		ret = cmos_restore(cmos);
@@ -216,20 +295,19 @@ static int cmos_probe(struct platform_device *pdev)
 		dev_info(dev, "factory defaults\n");
 	}
 
+	ret = cmos_region_register(dev, cmos);
+	if (ret)
+		return dev_err_probe(dev, ret, "region not offered as NVMEM\n");
+
 	cmos->misc.minor = MISC_DYNAMIC_MINOR;
 	cmos->misc.name = "cmos";
 	cmos->misc.fops = &cmos_fops;
 	cmos->misc.parent = dev;
-	platform_set_drvdata(pdev, cmos);
-	return misc_register(&cmos->misc);
-}
-
-static int cmos_remove(struct platform_device *pdev)
-{
-	struct cmos *cmos = platform_get_drvdata(pdev);
-
-	misc_deregister(&cmos->misc);
-	return 0;
+	ret = misc_register(&cmos->misc);
+	if (ret)
+		return ret;
+	/* No remove(): its type changed in 6.11; devm undoes the probe alike. */
+	return devm_add_action_or_reset(dev, cmos_deregister, &cmos->misc);
 }
 
 static const struct of_device_id cmos_of_match[] = {
@@ -240,7 +318,6 @@ MODULE_DEVICE_TABLE(of, cmos_of_match);
 
 static struct platform_driver cmos_driver = {
 	.probe	= cmos_probe,
-	.remove	= cmos_remove,
 	.driver	= {
 		.name		= "cmos",
 		.of_match_table	= cmos_of_match,
