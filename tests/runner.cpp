@@ -65,14 +65,13 @@ static bool expect(Case &c, const std::string &item, const std::string &folder)
 	size_t space = item.find(' ');
 	std::string name = item.substr(0, space);
 	std::string text = space == std::string::npos ? "" : unescape(item.substr(space + 1));
-	if (names.find(" " + name + " ") == std::string::npos)
-		return false;
-	if ((name == "out" || name == "err") && text[0] == '<')
+	bool line = name == "out" || name == "err" || name == "before" || name == "after";
+	if (line && text[0] == '<')
 		text = slurp(folder + text.substr(1));
-	else if (name == "out" || name == "err" || name == "before" || name == "after")
+	else if (line)
 		text += "\n";
 	c.want[name] += text;
-	return true;
+	return names.find(" " + name + " ") != std::string::npos;
 }
 
 // A case is "nvparm ARG... [| EXPECTATION]...", more expectations indented
@@ -82,35 +81,30 @@ static bool parse(const std::string &path, std::vector<Case> &cases)
 {
 	std::ifstream in(path);
 	std::string folder = path.substr(0, path.rfind('/') + 1), line, word;
-	bool ok = true;
-	int n = 0;
-	if (!in.is_open()) {
+	bool ok = in.is_open();
+	if (!ok)
 		printf("FAIL %s: cannot be read\n", path.c_str());
-		return false;
-	}
-	while (ok && std::getline(in, line)) {
+	for (int n = 1; ok && std::getline(in, line); n++) {
 		size_t start = line.find_first_not_of(' '), bar = line.find(" | ");
-		n++;
 		if (start == std::string::npos || line[start] == '#')
 			continue;
 		if (start > 0) {
 			ok = !cases.empty() && expect(cases.back(), line.substr(start), folder);
-			continue;
+		} else {
+			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, {}, {}});
+			std::istringstream words(line.substr(0, bar));
+			while (words >> word)
+				cases.back().words.push_back(word == "''" ? "" : unescape(word));
+			ok = !cases.back().words.empty() && cases.back().words[0] == "nvparm";
 		}
-		cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, {}, {}});
-		std::istringstream words(line.substr(0, bar));
-		while (words >> word)
-			cases.back().words.push_back(word == "''" ? "" : unescape(word));
-		ok = !cases.back().words.empty() && cases.back().words[0] == "nvparm";
-		while (ok && bar != std::string::npos) {
-			size_t next = line.find(" | ", bar + 3);
+		for (size_t next; ok && start == 0 && bar != std::string::npos; bar = next) {
+			next = line.find(" | ", bar + 3);
 			ok = expect(cases.back(), line.substr(bar + 3, next - bar - 3), folder);
-			bar = next;
 		}
+		if (!ok)
+			printf("FAIL %s:%d: %s\n  not a case (\"nvparm ARG... | NAME TEXT...\") nor an expectation of one\n",
+			       path.c_str(), n, line.c_str());
 	}
-	if (!ok)
-		printf("FAIL %s:%d: %s\n  neither a case, \"nvparm ARG... | NAME TEXT...\", nor an expectation under one\n",
-		       path.c_str(), n, line.c_str());
 	return ok;
 }
 
@@ -121,10 +115,9 @@ static std::string cmos(const std::string &patches)
 	cmos_factory_defaults(reinterpret_cast<unsigned char *>(&bytes[0]));
 	std::istringstream lines(patches);
 	size_t at;
-	while (lines >> at >> hex) {
+	while (lines >> at >> hex)
 		for (size_t i = 0; i + 1 < hex.size(); i += 2)
 			bytes.at(at + i / 2) = (char)std::stoi(hex.substr(i, 2), nullptr, 16);
-	}
 	return bytes;
 }
 
@@ -133,23 +126,22 @@ static std::string cmos(const std::string &patches)
 static bool redirect(int fd, const std::string &how)
 {
 	int to = -1, ends[2];
+	std::string file[] = {"/dev/null", dir + "/out", dir + "/err"};
 	if (how == "closed")
 		return close(fd) == 0;
-	if (how == "broken-pipe" && pipe2(ends, O_CLOEXEC) == 0) {
+	if (how == "broken-pipe" && pipe(ends) == 0) {
 		signal(SIGPIPE, SIG_IGN);
 		close(ends[0]);	// the reader is gone before the tool starts
 		to = ends[1];
 	} else if (how == "full") {
-		to = open("/dev/full", O_WRONLY | O_CLOEXEC);
-	} else if (how.empty() && fd == 0) {
-		to = open("/dev/null", O_RDONLY | O_CLOEXEC);
+		to = open("/dev/full", O_WRONLY);
 	} else if (how.empty()) {
-		to = open((dir + (fd == 1 ? "/out" : "/err")).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+		to = open(file[fd].c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
 	}
-	return to >= 0 && dup2(to, fd) == fd;
+	return to >= 0 && dup2(to, fd) == fd && (to == fd || close(to) == 0);
 }
 
-// The tool's exit status, or 128 and the signal that ended it.
+// Runs the case; its exit status, or 128 and the signal that ended it.
 static int run(Case &c, const char *program, const std::vector<std::string> &command)
 {
 	std::vector<char *> argv;
@@ -175,12 +167,6 @@ static int run(Case &c, const char *program, const std::vector<std::string> &com
 	return WEXITSTATUS(status);
 }
 
-static void compare(std::string &why, const char *what, const std::string &expected, const std::string &got)
-{
-	if (expected != got)
-		why += std::string("  ") + what + ": expected \"" + expected + "\", got \"" + got + "\"\n";
-}
-
 // 1 when the case passed, 0 when it failed, -1 when it needs the simulator.
 static int check(Case &c, const char *program, const std::vector<std::string> &command)
 {
@@ -189,23 +175,23 @@ static int check(Case &c, const char *program, const std::vector<std::string> &c
 		return -1;
 	std::string image = board ? store : dir + "/cmos.img";
 	std::fstream(image, std::ios::in | std::ios::out | std::ios::binary) << cmos(c.want["before"]);
-	if (!c.want.count("cmdline"))
-		c.want["cmdline"] = "bootdev=eobc0 server_ip=10.9.8.7\n";
+	c.want.emplace("cmdline", "bootdev=eobc0 server_ip=10.9.8.7\n");	// the board's
+	c.want.emplace("exit", "1");
 	std::ofstream(dir + "/cmdline") << c.want["cmdline"];
-	unlink((dir + "/trace").c_str());
+	for (const char *file : {"/trace", "/out", "/err"})
+		unlink((dir + file).c_str());
 
-	int status = run(c, program, command);
-	if (!c.want.count("exit"))
-		c.want["exit"] = "1";
-	std::string why, trace, line;
-	compare(why, "stdout", c.want["out"], c.want["stdout"].empty() ? slurp(dir + "/out") : "");
-	compare(why, "stderr", c.want["err"], c.want["stderr"].empty() ? slurp(dir + "/err") : "");
-	compare(why, "exit", c.want["exit"], std::to_string(status));
+	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c, program, command))},
+						  {"out", slurp(dir + "/out")}, {"err", slurp(dir + "/err")}};
 	std::istringstream calls(slurp(dir + "/trace"));
-	while (std::getline(calls, line))
-		trace += (trace.empty() ? "" : "; ") + line;
-	if (!board && c.want.count("trace"))
-		compare(why, "trace", c.want["trace"], trace);
+	for (std::string line; std::getline(calls, line);)
+		got["trace"] += (got["trace"].empty() ? "" : "; ") + line;
+	if (board || !c.want.count("trace"))
+		got.erase("trace");
+	std::string why;
+	for (const auto &item : got)
+		if (c.want[item.first] != item.second)
+			why += "  " + item.first + ": expected \"" + c.want[item.first] + "\", got \"" + item.second + "\"\n";
 	std::string expected = cmos(c.want["before"] + c.want["after"]), left = slurp(image);
 	size_t at = 0;
 	left.resize(CMOS_SIZE);
@@ -249,7 +235,7 @@ int main(int argc, char **argv)
 		std::vector<Case> cases;
 		if (!parse(argv[file], cases)) {
 			count[1]++;
-			continue;
+			cases.clear();
 		}
 		for (Case &c : cases)
 			count[check(c, argv[i + 1], command) + 1]++;
