@@ -10,6 +10,7 @@
 // variables given set for it alone. On the desk each case gets a scratch
 // image, trace and kernel command line through the simulator's settings;
 // on the board, cases that need the simulator are skipped.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,18 +25,19 @@
 
 #include "cmos_layout.h"
 
-// A case: where it stands, its words from "nvparm" on, and its
+// A case: where it stands, the command and its arguments, and its
 // expectations by name; out, err, before and after gather a line each.
 struct Case {
 	std::string where;
-	std::vector<std::string> words;
+	std::vector<std::string> argv;
 	std::map<std::string, std::string> want;
 };
 
 static const std::string names = " out err before after trace exit fail cmdline stdin stdout stderr ";
 static std::string store;	// the board's store; empty on the desk
 static std::string dir;		// the scratch folder
-static std::vector<std::string> settings;
+static std::vector<std::string> settings, command;
+static const char *program;
 
 static std::string slurp(const std::string &path)
 {
@@ -47,14 +49,11 @@ static std::string slurp(const std::string &path)
 // \t, \n and \s (a blank); a backslash keeps any other character as it is.
 static std::string unescape(std::string s)
 {
+	const std::string codes = "tns", chars = "\t\n ";
 	for (size_t at = s.find('\\'); at != std::string::npos && at + 1 < s.size(); at = s.find('\\', at + 1)) {
 		s.erase(at, 1);
-		if (s[at] == 't')
-			s[at] = '\t';
-		else if (s[at] == 'n')
-			s[at] = '\n';
-		else if (s[at] == 's')
-			s[at] = ' ';
+		if (codes.find(s[at]) != std::string::npos)
+			s[at] = chars[codes.find(s[at])];
 	}
 	return s;
 }
@@ -91,11 +90,11 @@ static bool parse(const std::string &path, std::vector<Case> &cases)
 		if (start > 0) {
 			ok = !cases.empty() && expect(cases.back(), line.substr(start), folder);
 		} else {
-			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, {}, {}});
 			std::istringstream words(line.substr(0, bar));
+			ok = words >> word && word == "nvparm";
+			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, command, {}});
 			while (words >> word)
-				cases.back().words.push_back(word == "''" ? "" : unescape(word));
-			ok = !cases.back().words.empty() && cases.back().words[0] == "nvparm";
+				cases.back().argv.push_back(word == "''" ? "" : unescape(word));
 		}
 		for (size_t next; ok && start == 0 && bar != std::string::npos; bar = next) {
 			next = line.find(" | ", bar + 3);
@@ -142,13 +141,11 @@ static bool redirect(int fd, const std::string &how)
 }
 
 // Runs the case; its exit status, or 128 and the signal that ended it.
-static int run(Case &c, const char *program, const std::vector<std::string> &command)
+static int run(Case &c)
 {
 	std::vector<char *> argv;
-	for (const std::string &word : command)
+	for (const std::string &word : c.argv)
 		argv.push_back(const_cast<char *>(word.c_str()));
-	for (size_t i = 1; i < c.words.size(); i++)
-		argv.push_back(const_cast<char *>(c.words[i].c_str()));
 	argv.push_back(nullptr);
 	int status = -1;
 	pid_t pid = fork();
@@ -168,7 +165,7 @@ static int run(Case &c, const char *program, const std::vector<std::string> &com
 }
 
 // 1 when the case passed, 0 when it failed, -1 when it needs the simulator.
-static int check(Case &c, const char *program, const std::vector<std::string> &command)
+static int check(Case &c)
 {
 	bool board = !store.empty();
 	if (board && (c.want.count("fail") || c.want.count("cmdline")))
@@ -181,7 +178,7 @@ static int check(Case &c, const char *program, const std::vector<std::string> &c
 	for (const char *file : {"/trace", "/out", "/err"})
 		unlink((dir + file).c_str());
 
-	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c, program, command))},
+	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c))},
 						  {"out", slurp(dir + "/out")}, {"err", slurp(dir + "/err")}};
 	std::istringstream calls(slurp(dir + "/trace"));
 	for (std::string line; std::getline(calls, line);)
@@ -193,10 +190,8 @@ static int check(Case &c, const char *program, const std::vector<std::string> &c
 		if (c.want[item.first] != item.second)
 			why += "  " + item.first + ": expected \"" + c.want[item.first] + "\", got \"" + item.second + "\"\n";
 	std::string expected = cmos(c.want["before"] + c.want["after"]), left = slurp(image);
-	size_t at = 0;
 	left.resize(CMOS_SIZE);
-	while (at < CMOS_SIZE && left[at] == expected[at])
-		at++;
+	size_t at = std::mismatch(expected.begin(), expected.end(), left.begin()).first - expected.begin();
 	if (at < CMOS_SIZE)
 		why += "  cmos: byte " + std::to_string(at) + " is not as expected\n";
 	if (!why.empty())
@@ -221,7 +216,8 @@ int main(int argc, char **argv)
 		return 2;
 	}
 	dir = tmpl;
-	std::vector<std::string> command(argv + i + 1, argv + argc);
+	program = argv[i + 1];
+	command.assign(argv + i + 1, argv + argc);
 	if (command.size() == 1)
 		command[0] = "nvparm";
 	if (store.empty()) {
@@ -238,7 +234,7 @@ int main(int argc, char **argv)
 			cases.clear();
 		}
 		for (Case &c : cases)
-			count[check(c, argv[i + 1], command) + 1]++;
+			count[check(c) + 1]++;
 	}
 	for (const char *file : {"/cmos.img", "/cmos.img.reset-pending", "/trace", "/cmdline", "/out", "/err"})
 		unlink((dir + file).c_str());
