@@ -10,9 +10,9 @@
 // variables given set for it alone. On the desk each case gets a scratch
 // image, trace and kernel command line through the simulator's settings;
 // on the board, cases that need the simulator are skipped.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -25,74 +25,86 @@
 
 #include "cmos_layout.h"
 
-// A case: where it stands, its arguments, and its expectations by name;
-// out, err, before and after gather every line given.
+// A case: where it stands, the command and its arguments, and its
+// expectations by name; out, err, before and after gather a line each.
 struct Case {
 	std::string where;
-	std::vector<std::string> args;
+	std::vector<std::string> argv;
 	std::map<std::string, std::string> want;
 };
 
-static std::string store, dir;
-static std::vector<char *> settings;
+static const std::string names = " out err before after trace exit fail cmdline stdin stdout stderr ";
+static std::string store;	// the board's store; empty on the desk
+static std::string dir;		// the scratch folder
+static std::vector<std::string> settings, command;
+static const char *program;
 
 static std::string slurp(const std::string &path)
 {
-	std::stringstream s;
-	s << std::ifstream(path, std::ios::binary).rdbuf();
-	return s.str();
+	std::stringstream text;
+	text << std::ifstream(path, std::ios::binary).rdbuf();
+	return text.str();
 }
 
-// \t and \n, as in C.
-static std::string unescape(const std::string &t)
+// \t, \n and \s (a blank); a backslash keeps any other character as it is.
+static std::string unescape(std::string s)
 {
-	std::string s;
-	for (size_t i = 0; i < t.size(); i++)
-		s += t[i] != '\\' || i + 1 == t.size() ? t[i] : t[++i] == 't' ? '\t' : t[i] == 'n' ? '\n' : t[i];
+	const std::string codes = "tns", chars = "\t\n ";
+	for (size_t at = s.find('\\'); at != std::string::npos && at + 1 < s.size(); at = s.find('\\', at + 1)) {
+		s.erase(at, 1);
+		if (codes.find(s[at]) != std::string::npos)
+			s[at] = chars[codes.find(s[at])];
+	}
 	return s;
 }
 
-// One expectation, "NAME TEXT"; "out <FILE" takes a file beside the case's.
-static void expect(Case &c, const std::string &item, const std::string &path)
+// One expectation, "NAME TEXT"; "out <FILE" takes a file in folder.
+static bool expect(Case &c, const std::string &item, const std::string &folder)
 {
-	size_t sep = item.find(' ');
-	std::string name = item.substr(0, sep), text = sep == std::string::npos ? "" : item.substr(sep + 1);
-	if ((name == "out" || name == "err") && text[0] == '<')
-		text = slurp(path.substr(0, path.rfind('/') + 1) + text.substr(1));
-	else if (name != "trace")
-		text = unescape(text) + (name == "out" || name == "err" || name == "before" || name == "after" ? "\n" : "");
+	size_t space = item.find(' ');
+	std::string name = item.substr(0, space);
+	std::string text = space == std::string::npos ? "" : unescape(item.substr(space + 1));
+	bool line = name == "out" || name == "err" || name == "before" || name == "after";
+	if (line && text[0] == '<')
+		text = slurp(folder + text.substr(1));
+	else if (line)
+		text += "\n";
 	c.want[name] += text;
+	return names.find(" " + name + " ") != std::string::npos;
 }
 
 // A case is "nvparm ARG... [| EXPECTATION]...", more expectations indented
-// on the lines below it.
-static void parse(const std::string &path, std::vector<Case> &cases)
+// on the lines below it, one a line. Arguments are split at blanks; ''
+// is an empty one. Any other line fails the file.
+static bool parse(const std::string &path, std::vector<Case> &cases)
 {
 	std::ifstream in(path);
-	std::string line;
-	for (int n = 1; std::getline(in, line); n++) {
-		size_t key = line.find_first_not_of(' '), bar = line.find(" | ");
-		if (key == std::string::npos || line[key] == '#') {
+	std::string folder = path.substr(0, path.rfind('/') + 1), line, word;
+	bool ok = in.is_open();
+	if (!ok)
+		printf("FAIL %s: cannot be read\n", path.c_str());
+	for (int n = 1; ok && std::getline(in, line); n++) {
+		size_t start = line.find_first_not_of(' '), bar = line.find(" | ");
+		if (start == std::string::npos || line[start] == '#')
 			continue;
-		} else if (key) {
-			expect(cases.back(), line.substr(key), path);
-			continue;
+		if (start > 0) {
+			ok = !cases.empty() && expect(cases.back(), line.substr(start), folder);
+		} else {
+			std::istringstream words(line.substr(0, bar));
+			ok = words >> word && word == "nvparm";
+			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, command, {}});
+			while (words >> word)
+				cases.back().argv.push_back(word == "''" ? "" : unescape(word));
 		}
-		cases.push_back({path.substr(path.rfind('/') + 1) + ":" + std::to_string(n) + ": " + line, {}, {}});
-		for (size_t next; bar != std::string::npos; bar = next)
-			next = line.find(" | ", bar + 3), expect(cases.back(), line.substr(bar + 3, next - bar - 3), path);
-		// Words split at blanks; 'quoted words' keep theirs, '' is an empty word.
-		std::string word;
-		bool quoted = false, any = false;
-		for (char ch : line.substr(6, line.find(" | ") - 6) + " ") {
-			if (ch == '\'')
-				quoted = !quoted, any = true;
-			else if (ch != ' ' || quoted)
-				word += ch;
-			else if (any || !word.empty())
-				cases.back().args.push_back(unescape(word)), word.clear(), any = false;
+		for (size_t next; ok && start == 0 && bar != std::string::npos; bar = next) {
+			next = line.find(" | ", bar + 3);
+			ok = expect(cases.back(), line.substr(bar + 3, next - bar - 3), folder);
 		}
+		if (!ok)
+			printf("FAIL %s:%d: %s\n  not a case (\"nvparm ARG... | NAME TEXT...\") nor an expectation of one\n",
+			       path.c_str(), n, line.c_str());
 	}
+	return ok;
 }
 
 // The factory defaults with the case's "AT HEX" lines over them.
@@ -101,80 +113,87 @@ static std::string cmos(const std::string &patches)
 	std::string bytes(CMOS_SIZE, '\0'), hex;
 	cmos_factory_defaults(reinterpret_cast<unsigned char *>(&bytes[0]));
 	std::istringstream lines(patches);
-	for (size_t at; lines >> at >> hex;)
+	size_t at;
+	while (lines >> at >> hex)
 		for (size_t i = 0; i + 1 < hex.size(); i += 2)
-			bytes.at(at + i / 2) = (char)strtol(hex.substr(i, 2).c_str(), nullptr, 16);
+			bytes.at(at + i / 2) = (char)std::stoi(hex.substr(i, 2), nullptr, 16);
 	return bytes;
 }
 
-// The tool's standard descriptor fd: "closed", "full", "broken-pipe" or a file.
-static bool redirect(int fd, const std::string &how, int broken_pipe)
+// The tool's descriptor fd as the case has it: "closed", "full",
+// "broken-pipe", or by default a file of the scratch folder.
+static bool redirect(int fd, const std::string &how)
 {
+	int to = -1, ends[2];
+	std::string file[] = {"/dev/null", dir + "/out", dir + "/err"};
 	if (how == "closed")
-		return close(fd), true;
-	if (how == "broken-pipe")
+		return close(fd) == 0;
+	if (how == "broken-pipe" && pipe(ends) == 0) {
 		signal(SIGPIPE, SIG_IGN);
-	int to = how == "broken-pipe" ? broken_pipe : how == "full" ? open("/dev/full", O_WRONLY) :
-		 fd == 0 ? open("/dev/null", O_RDONLY) :
-		 open((dir + (fd == 1 ? "/out" : "/err")).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-	return to >= 0 && dup2(to, fd) == fd && (to == fd || to == broken_pipe || close(to) == 0);
+		close(ends[0]);	// the reader is gone before the tool starts
+		to = ends[1];
+	} else if (how == "full") {
+		to = open("/dev/full", O_WRONLY);
+	} else if (how.empty()) {
+		to = open(file[fd].c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+	}
+	return to >= 0 && dup2(to, fd) == fd && (to == fd || close(to) == 0);
 }
 
-static int run(Case &c, const char *program, std::vector<char *> argv)
+// Runs the case; its exit status, or 128 and the signal that ended it.
+static int run(Case &c)
 {
-	for (const auto &a : c.args)
-		argv.push_back(const_cast<char *>(a.c_str()));
+	std::vector<char *> argv;
+	for (const std::string &word : c.argv)
+		argv.push_back(const_cast<char *>(word.c_str()));
 	argv.push_back(nullptr);
-	int ends[2], status = -1;
-	if (pipe(ends) < 0)
-		return -1;
-	close(ends[0]);	// a broken pipe's reader is gone before the tool starts
+	int status = -1;
 	pid_t pid = fork();
 	if (pid == 0) {
-		for (char *setting : settings)
-			putenv(setting);
+		for (std::string &setting : settings)
+			putenv(&setting[0]);
 		if (store.empty())
 			setenv("NVPARM_SIM_FAIL", c.want["fail"].c_str(), 1);
-		for (int fd = 0; fd < 3; fd++)
-			if (!redirect(fd, c.want[fd == 0 ? "stdin" : fd == 1 ? "stdout" : "stderr"], ends[1]))
-				_exit(126);
-		execv(program, argv.data());
+		if (redirect(0, c.want["stdin"]) && redirect(1, c.want["stdout"]) && redirect(2, c.want["stderr"]))
+			execv(program, argv.data());
 		_exit(127);
 	}
-	close(ends[1]);
 	waitpid(pid, &status, 0);
-	return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-static void compare(std::string &why, const char *what, const std::string &expected, const std::string &got)
-{
-	if (expected != got)
-		why += std::string("  ") + what + ": expected \"" + expected + "\", got \"" + got + "\"\n";
+	if (WIFSIGNALED(status))
+		return 128 + WTERMSIG(status);
+	return WEXITSTATUS(status);
 }
 
 // 1 when the case passed, 0 when it failed, -1 when it needs the simulator.
-static int check(Case &c, const char *program, const std::vector<char *> &argv)
+static int check(Case &c)
 {
-	if (!store.empty() && (c.want.count("fail") || c.want.count("cmdline")))
+	bool board = !store.empty();
+	if (board && (c.want.count("fail") || c.want.count("cmdline")))
 		return -1;
-	std::string path = store.empty() ? dir + "/cmos.img" : store;
-	std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << cmos(c.want["before"]);
-	std::ofstream(dir + "/cmdline") << (c.want.count("cmdline") ? c.want["cmdline"] : "bootdev=eobc0 server_ip=10.9.8.7\n");
-	unlink((dir + "/trace").c_str());
+	std::string image = board ? store : dir + "/cmos.img";
+	std::fstream(image, std::ios::in | std::ios::out | std::ios::binary) << cmos(c.want["before"]);
+	c.want.emplace("cmdline", "bootdev=eobc0 server_ip=10.9.8.7\n");	// the board's
+	c.want.emplace("exit", "1");
+	std::ofstream(dir + "/cmdline") << c.want["cmdline"];
+	for (const char *file : {"/trace", "/out", "/err"})
+		unlink((dir + file).c_str());
 
-	int status = run(c, program, argv);
-	std::string why, trace = slurp(dir + "/trace");
-	compare(why, "stdout", c.want["out"], c.want["stdout"].empty() ? slurp(dir + "/out") : "");
-	compare(why, "stderr", c.want["err"], c.want["stderr"].empty() ? slurp(dir + "/err") : "");
-	compare(why, "exit", c.want.count("exit") ? c.want["exit"] : "1", std::to_string(status));
-	for (size_t nl; (nl = trace.find('\n')) != std::string::npos;)
-		trace.replace(nl, 1, nl + 1 < trace.size() ? "; " : "");
-	if (store.empty() && c.want.count("trace"))
-		compare(why, "trace", c.want["trace"], trace);
-	std::string expected = cmos(c.want["before"] + c.want["after"]), left = slurp(path).substr(0, CMOS_SIZE);
-	for (size_t at = 0; at < CMOS_SIZE && left != expected; at++)
-		if (left[at] != expected[at])
-			why += "  cmos: byte " + std::to_string(at) + " is not as expected\n", at = CMOS_SIZE;
+	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c))},
+						  {"out", slurp(dir + "/out")}, {"err", slurp(dir + "/err")}};
+	std::istringstream calls(slurp(dir + "/trace"));
+	for (std::string line; std::getline(calls, line);)
+		got["trace"] += (got["trace"].empty() ? "" : "; ") + line;
+	if (board || !c.want.count("trace"))
+		got.erase("trace");
+	std::string why;
+	for (const auto &item : got)
+		if (c.want[item.first] != item.second)
+			why += "  " + item.first + ": expected \"" + c.want[item.first] + "\", got \"" + item.second + "\"\n";
+	std::string expected = cmos(c.want["before"] + c.want["after"]), left = slurp(image);
+	left.resize(CMOS_SIZE);
+	size_t at = std::mismatch(expected.begin(), expected.end(), left.begin()).first - expected.begin();
+	if (at < CMOS_SIZE)
+		why += "  cmos: byte " + std::to_string(at) + " is not as expected\n";
 	if (!why.empty())
 		printf("FAIL %s\n%s", c.where.c_str(), why.c_str());
 	fflush(stdout);
@@ -183,34 +202,39 @@ static int check(Case &c, const char *program, const std::vector<char *> &argv)
 
 int main(int argc, char **argv)
 {
-	char tmpl[] = "/tmp/nvparm-cases.XXXXXX", name[] = "nvparm";
-	int i = 1, count[3] = {};
-	for (; i + 1 < argc && (!strcmp(argv[i], "--board") || !strcmp(argv[i], "--env")); i += 2) {
-		if (!strcmp(argv[i], "--board"))
-			store = argv[i + 1];
-		else
-			settings.push_back(argv[i + 1]);
-	}
-	int files = i;
+	int i = 1;
+	for (; i + 1 < argc && !strcmp(argv[i], "--board"); i += 2)
+		store = argv[i + 1];
+	for (; i + 1 < argc && !strcmp(argv[i], "--env"); i += 2)
+		settings.push_back(argv[i + 1]);
+	int first = i;
 	while (i < argc && strcmp(argv[i], "--"))
 		i++;
-	std::vector<char *> command(argv + (i < argc ? i + 1 : argc), argv + argc);
-	if (command.empty() || !mkdtemp(tmpl))
-		return fprintf(stderr, "usage: runner [--board STORE] [--env VAR=VALUE]... CASES... -- COMMAND...\n"), 2;
+	char tmpl[] = "/tmp/nvparm-cases.XXXXXX";
+	if (i + 1 >= argc || !mkdtemp(tmpl)) {
+		fprintf(stderr, "usage: runner [--board STORE] [--env VAR=VALUE]... CASES... -- COMMAND...\n");
+		return 2;
+	}
 	dir = tmpl;
-	std::ofstream(dir + "/cmos.img").close();
-	std::string sim[] = {"NVPARM_SIM_IMAGE=" + dir + "/cmos.img", "NVPARM_SIM_TRACE=" + dir + "/trace",
-			     "NVPARM_SIM_CMDLINE=" + dir + "/cmdline"};
-	for (auto &setting : sim)
-		if (store.empty())
-			settings.push_back(&setting[0]);
+	program = argv[i + 1];
+	command.assign(argv + i + 1, argv + argc);
 	if (command.size() == 1)
-		command[0] = name;
-	for (; files < i; files++) {
+		command[0] = "nvparm";
+	if (store.empty()) {
+		std::ofstream(dir + "/cmos.img").close();
+		settings.push_back("NVPARM_SIM_IMAGE=" + dir + "/cmos.img");
+		settings.push_back("NVPARM_SIM_TRACE=" + dir + "/trace");
+		settings.push_back("NVPARM_SIM_CMDLINE=" + dir + "/cmdline");
+	}
+	int count[3] = {};	// needing the simulator, failed, passed
+	for (int file = first; file < i; file++) {
 		std::vector<Case> cases;
-		parse(argv[files], cases);
-		for (auto &c : cases)
-			count[check(c, argv[i + 1], command) + 1]++;
+		if (!parse(argv[file], cases)) {
+			count[1]++;
+			cases.clear();
+		}
+		for (Case &c : cases)
+			count[check(c) + 1]++;
 	}
 	for (const char *file : {"/cmos.img", "/cmos.img.reset-pending", "/trace", "/cmdline", "/out", "/err"})
 		unlink((dir + file).c_str());
