@@ -42,7 +42,8 @@ static int run(std::vector<const char *> argv)
 	argv.push_back(nullptr);
 	if (fork() == 0)
 		_exit(execv(argv[0], const_cast<char *const *>(argv.data())));
-	return wait(&status), status;
+	wait(&status);
+	return status;
 }
 
 static bool file_io(const std::string &file, bool write, off_t at, void *bytes, size_t len)
@@ -128,7 +129,7 @@ int main()
 			cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
 		cases.insert(cases.end(), {"--", "/nvparm"});
 		report("the case table", run(cases) == 0);
-		report("the driver under stress and random calls", run({"/stress", store}) == 0);
+		report("the driver under stress and hostile calls", run({"/stress", store}) == 0);
 		file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
 		run({"/nvparm", "-w", "ip", "10.1.2.3"});
 		run({"/nvparm", "-R"});

@@ -20,7 +20,7 @@
 // the image, and the next process to load the simulator writes the factory
 // defaults into it.
 // A program built together with the simulator may define cmos_sim_observe
-// to see every trace line in process, as the fuzz targets do.
+// to see every trace line in process, as the fuzz target does.
 
 // The simulator defines read, open and the rest itself: no inline
 // stand-ins from the C library's headers.

@@ -1,20 +1,17 @@
 // SPDX-License-Identifier: MIT
-// libFuzzer targets, with the simulator compiled in; it aborts on any
-// exchange the tool must never make.
-//   cmdline   the input's NUL-separated words through the real option loop,
-//             each word and the vector allocated to its size, so that ASan
-//             sees a read past either. "-w KEYWORD VALUE" must write once
-//             and say nothing, or write nothing and say why on stderr.
-//   bootline  the boot-server lookup over any kernel command line: an
-//             address it reports must stand in the text after server_ip=.
-#include <arpa/inet.h>
+// The libFuzzer target, with the simulator compiled in; it aborts on any
+// exchange the tool must never make. The input's NUL-separated words are a
+// kernel command line, then nvparm's arguments through the real option
+// loop, each word and the vector allocated to its size, so that ASan sees
+// a read past either, in the option loop or the boot-server lookup.
+// "-w KEYWORD VALUE" must write once and say nothing, or write nothing and
+// say why on stderr.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <getopt.h>
 #include <string>
-#include <string_view>
 
 #include "nvparm.h"
 
@@ -23,8 +20,10 @@ static int device_writes;
 extern "C" void cmos_sim_observe(const char *line)
 {
 	device_writes += !strncmp(line, "write ", 6);
-	if (strstr(line, "!EINVAL") || strstr(line, "!ENOTTY") || strstr(line, "!EFAULT") || strstr(line, "stream"))
-		fprintf(stderr, "refused by the driver: %s\n", line), abort();
+	if (strstr(line, "!EINVAL") || strstr(line, "!ENOTTY") || strstr(line, "!EFAULT") || strstr(line, "stream")) {
+		fprintf(stderr, "refused by the driver: %s\n", line);
+		abort();
+	}
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -37,29 +36,19 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 	return 0;
 }
 
-#ifdef FUZZ_BOOTLINE
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-	FILE *cmdline = fopen(getenv("NVPARM_SIM_CMDLINE"), "w");
-	if (!cmdline || fwrite(data, 1, size, cmdline) != size || fclose(cmdline))
-		abort();
-	uint32 ipaddr = 0;
-	int result = get_last_ip_from_cmdline(&ipaddr);
-	char text[INET_ADDRSTRLEN + 16] = "server_ip=";
-	inet_ntop(AF_INET, &ipaddr, text + 10, INET_ADDRSTRLEN);
-	if ((result != 0 && result != 1) ||
-	    (ipaddr && std::string_view((const char *)data, size).find(text) == std::string_view::npos))
-		fprintf(stderr, "reported %s (result %d) for a line without it\n", text, result), abort();
-	return 0;
-}
-#else
 static char out[1 << 16], err[1 << 16];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+	// The first word is the kernel command line "-r last" reads.
+	const uint8_t *first_end = (const uint8_t *)memchr(data, 0, size);
+	size_t at = first_end ? first_end - data + 1 : size + 1;
+	FILE *cmdline = fopen(getenv("NVPARM_SIM_CMDLINE"), "w");
+	if (!cmdline || fwrite(data, 1, at - 1, cmdline) != at - 1 || fclose(cmdline))
+		abort();
 	char *argv[66] = {strdup("nvparm")};
 	int argc = 1;
-	for (size_t at = 0; at <= size && argc < 65; argc++) {
+	for (; at <= size && argc < 65; argc++) {
 		const uint8_t *end = (const uint8_t *)memchr(data + at, 0, size - at);
 		size_t len = (end ? end - data : size) - at;
 		argv[argc] = (char *)memcpy(malloc(len + 1), data + at, len);
@@ -78,14 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	configure(argc, words);
 	fclose(stdout);
 	fclose(stderr);
-	stdout = real_stdout, stderr = real_stderr;
+	stdout = real_stdout;
+	stderr = real_stderr;
 
-	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0]))
+	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0])) {
 		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n", argv[2], argv[3],
-			device_writes, out, err), abort();
+			device_writes, out, err);
+		abort();
+	}
 	for (int i = 0; i < argc; i++)
 		free(argv[i]);
 	free(words);
 	return 0;
 }
-#endif
