@@ -286,17 +286,13 @@ mode_t mode_of(int flags, va_list ap)
 __attribute__((constructor)) void write_fresh_image()
 {
 	unsigned char cmos[CMOS_SIZE];
-	const char *path = getenv("NVPARM_SIM_IMAGE");
-	int fd = path ? REAL(open)(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644) : -1;
+	int fd = getenv("NVPARM_SIM_IMAGE") ? open_image(cmos) : -1;
 
 	if (fd < 0)
 		return;
-	if (flock(fd, LOCK_EX) == 0 && lseek(fd, 0, SEEK_END) == 0) {
-		cmos_factory_defaults(cmos);
-		if (pwrite(fd, cmos, CMOS_SIZE, 0) != CMOS_SIZE)
-			fprintf(stderr, "cmos-sim: cannot write %s\n", path);
-	}
-	REAL(close)(fd);
+	bool fresh = lseek(fd, 0, SEEK_END) == 0;
+	if (!close_image(fd, fresh ? cmos : nullptr))
+		fprintf(stderr, "cmos-sim: cannot write %s\n", getenv("NVPARM_SIM_IMAGE"));
 }
 
 } // namespace
