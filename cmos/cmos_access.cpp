@@ -7,11 +7,21 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "cmos_defs.h"
 #include "cmos_intf.h"
+
+const char *cmos_failed_call = "";
+
+// Always -1: the call named failed, and errno says why.
+static int failed(const char *call)
+{
+	cmos_failed_call = call;
+	return -1;
+}
 
 // Value length of a field number, or 0 when it names none.
 static int cmos_field_len(int field)
@@ -50,44 +60,56 @@ int cmos_access_main(int oper, int field, uchar *input)
 	}
 
 	int fd = open("/dev/cmos", O_RDWR);
-	if (fd < 0) {
-		errno = ENOENT;
-		return -1;
-	}
+	if (fd < 0)
+		return failed("open");
 
 	switch (oper) {
 	case CMOS_READ:
 		// The count is the field's length, not the record's size.
-		if (read(fd, &cmos_cmd_msg, size) < 0) {
-			errno = EIO;
-			ret = -1;
-		} else {
+		if (read(fd, &cmos_cmd_msg, size) < 0)
+			ret = failed("read");
+		else
 			memcpy(input, cmos_cmd_msg.val, size);
-		}
 		break;
 	case CMOS_WRITE:
 		memcpy(cmos_cmd_msg.val, input, size);
-		if (write(fd, &cmos_cmd_msg, size) < 0) {
-			errno = EIO;
-			ret = -1;
-		}
+		if (write(fd, &cmos_cmd_msg, size) < 0)
+			ret = failed("write");
 		break;
 	case CMOS_RESET:
-		if (ioctl(fd, CMOS_IOC_RESET, NULL) < 0) {
-			errno = EIO;
-			ret = -1;
-		}
+		if (ioctl(fd, CMOS_IOC_RESET, NULL) < 0)
+			ret = failed("ioctl");
 		break;
 	case CMOS_DUMP:
 		if (ioctl(fd, CMOS_IOC_DUMP, dump) < 0)
-			ret = -1;
+			ret = failed("ioctl");
 		else
 			print_dump(dump);
 		break;
 	}
 
-	// A failed close loses nothing the exchange did; it only leaves a trace in errno.
-	if (close(fd) < 0)
-		errno = EIO;
+	// A failed close loses nothing the exchange did, and keeps its cause.
+	int cause = errno;
+	close(fd);
+	errno = cause;
 	return ret;
+}
+
+int cmos_access_lock(bool exclusive)
+{
+	int lock = open("/dev/cmos", O_RDWR | O_CLOEXEC);
+	if (lock < 0)
+		return failed("open");
+	if (flock(lock, exclusive ? LOCK_EX : LOCK_SH) < 0) {
+		int cause = errno;
+		close(lock);
+		errno = cause;
+		return failed("flock");
+	}
+	return lock;
+}
+
+void cmos_access_unlock(int lock)
+{
+	close(lock);
 }
