@@ -13,7 +13,8 @@
 //   NVPARM_SIM_CMDLINE  a file served, however it is opened, as "/proc/cmdline"
 //   NVPARM_SIM_FAIL     faults, comma-separated: open=ENOENT, open=EACCES,
 //                       read, write, ioctl, close (the last four fail with
-//                       EIO), cmdline ("/proc/cmdline" cannot be opened)
+//                       EIO), read:N and write:N (only those of field N),
+//                       cmdline ("/proc/cmdline" cannot be opened)
 // Each exchange holds a lock on the image for its read, change and write,
 // so that processes sharing one image lose nothing. A reset request leaves
 // "<image>.reset-pending"; the reboot of the cmos-sim wrapper then empties
@@ -209,7 +210,9 @@ ssize_t exchange(bool is_write, void *buf, size_t count)
 	for (size_t i = is_write ? len : 0; i < REC_VAL; i++)
 		if (val[i])
 			return trace(fail(EINVAL), call, sent, sent_len);
-	if (fault(is_write ? "write" : "read"))
+	char of_field[32];
+	snprintf(of_field, sizeof(of_field), "%s:%u", is_write ? "write" : "read", field);
+	if (fault(is_write ? "write" : "read") || fault(of_field))
 		return trace(fail(EIO), call, sent, sent_len);
 
 	int image = open_image(cmos);
@@ -395,6 +398,14 @@ int ioctl(int fd, unsigned long req, ...)
 	if (is_cmos_fd(fd))
 		return request(req, arg);
 	return REAL(ioctl)(fd, req, arg);
+}
+
+// A lock on the device holds off the other processes that lock it.
+int flock(int fd, int operation)
+{
+	if (!is_cmos_fd(fd))
+		return REAL(flock)(fd, operation);
+	return trace(REAL(flock)(fd, operation), operation & LOCK_EX ? "flock exclusive" : "flock shared");
 }
 
 int close(int fd)
