@@ -10,8 +10,10 @@
 // variables given set for it alone. On the desk each case gets a scratch
 // image, trace and kernel command line through the simulator's settings;
 // on the board, cases that need the simulator are skipped.
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -24,15 +26,17 @@
 
 #include "cmos_layout.h"
 
-// A case: where it stands, the command and its arguments, and its
-// expectations by name; out, err, before and after gather a line each.
+// A case: where it stands, the command and its arguments, the folder it
+// runs in (its file's), and its expectations by name; out, err, before,
+// after and input gather a line each.
 struct Case {
 	std::string where;
 	std::vector<std::string> argv;
+	std::string folder;
 	std::map<std::string, std::string> want;
 };
 
-static const std::string names = " out err before after trace exit fail cmdline stdin stdout stderr ";
+static const std::string names = " out err before after input trace exit fail cmdline stdin stdout stderr ";
 static std::string store;	// the board's store; empty on the desk
 static std::string dir;		// the scratch folder
 static std::vector<std::string> settings, command;
@@ -63,7 +67,7 @@ static bool expect(Case &c, const std::string &item, const std::string &folder)
 	size_t space = item.find(' ');
 	std::string name = item.substr(0, space);
 	std::string text = space == std::string::npos ? "" : unescape(item.substr(space + 1));
-	bool line = name == "out" || name == "err" || name == "before" || name == "after";
+	bool line = name == "out" || name == "err" || name == "before" || name == "after" || name == "input";
 	if (line && text[0] == '<')
 		text = slurp(folder + text.substr(1));
 	else if (line)
@@ -91,7 +95,8 @@ static bool parse(const std::string &path, std::vector<Case> &cases)
 		} else {
 			std::istringstream words(line.substr(0, bar));
 			ok = words >> word && word == "nvparm";
-			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, command, {}});
+			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, command,
+					 folder.empty() ? "." : folder, {}});
 			while (words >> word)
 				cases.back().argv.push_back(word == "''" ? "" : unescape(word));
 		}
@@ -120,11 +125,13 @@ static std::string cmos(const std::string &patches)
 }
 
 // The tool's descriptor fd as the case has it: "closed", "full",
-// "broken-pipe", or by default a file of the scratch folder.
+// "broken-pipe", "kept" (standard output kept for the next case to read as
+// its input), or by default a file of the scratch folder: the case's input,
+// what it prints.
 static bool redirect(int fd, const std::string &how)
 {
 	int to = -1, ends[2];
-	std::string file[] = {"/dev/null", dir + "/out", dir + "/err"};
+	std::string file[] = {dir + "/in", dir + "/out", dir + "/err"};
 	if (how == "closed")
 		return close(fd) == 0;
 	if (how == "broken-pipe" && pipe(ends) == 0) {
@@ -133,8 +140,9 @@ static bool redirect(int fd, const std::string &how)
 		to = ends[1];
 	} else if (how == "full") {
 		to = open("/dev/full", O_WRONLY);
-	} else if (how.empty()) {
-		to = open(file[fd].c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+	} else if (how.empty() || how == "kept") {
+		std::string path = how.empty() ? file[fd] : dir + "/kept";
+		to = open(path.c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
 	}
 	return to >= 0 && dup2(to, fd) == fd && (to == fd || close(to) == 0);
 }
@@ -153,7 +161,8 @@ static int run(Case &c)
 			putenv(&setting[0]);
 		if (store.empty())
 			setenv("NVPARM_SIM_FAIL", c.want["fail"].c_str(), 1);
-		if (redirect(0, c.want["stdin"]) && redirect(1, c.want["stdout"]) && redirect(2, c.want["stderr"]))
+		if (chdir(c.folder.c_str()) == 0 && redirect(0, c.want["stdin"]) && redirect(1, c.want["stdout"]) &&
+		    redirect(2, c.want["stderr"]))
 			execv(program, argv.data());
 		_exit(127);
 	}
@@ -174,6 +183,7 @@ static int check(Case &c)
 	c.want.emplace("cmdline", "bootdev=eobc0 server_ip=10.9.8.7\n");	// the board's
 	c.want.emplace("exit", "1");
 	std::ofstream(dir + "/cmdline") << c.want["cmdline"];
+	std::ofstream(dir + "/in") << c.want["input"];
 	for (const char *file : {"/trace", "/out", "/err"})
 		unlink((dir + file).c_str());
 
@@ -212,7 +222,9 @@ int main(int argc, char **argv)
 		return 2;
 	}
 	dir = tmpl;
-	program = argv[i + 1];
+	// Each case runs in its file's folder: the program is found from here.
+	static char program_path[PATH_MAX];
+	program = realpath(argv[i + 1], program_path) ? program_path : argv[i + 1];
 	command.assign(argv + i + 1, argv + argc);
 	if (command.size() == 1)
 		command[0] = "nvparm";
@@ -232,7 +244,7 @@ int main(int argc, char **argv)
 		for (Case &c : cases)
 			count[check(c) + 1]++;
 	}
-	for (const char *file : {"/cmos.img", "/cmos.img.reset-pending", "/trace", "/cmdline", "/out", "/err"})
+	for (const char *file : {"/cmos.img", "/cmos.img.reset-pending", "/trace", "/cmdline", "/in", "/out", "/err", "/kept"})
 		unlink((dir + file).c_str());
 	rmdir(tmpl);
 	if (count[0])
