@@ -33,11 +33,8 @@ int main(int argc, char **argv)
 	}
 
 	int status = configure(argc, argv);
-	int flushed = fflush(stdout);
 
-	// Once, after every option ran: a full disk, or a reader gone with
-	// SIGPIPE ignored.
-	if (flushed != 0 || ferror(stdout))
-		fprintf(stderr, "nvparm: write error: %s\n", strerror(flushed ? errno : EIO));
+	// Once, after every option ran; the status stays.
+	stdout_flushed();
 	return status;
 }

@@ -7,6 +7,7 @@
 // a write go to standard error.
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,9 @@
 
 static const char short_options[] = "vhdRO:o:w:r:";
 
+// The long options that have no letter.
+enum { OPT_SHOW = 256, OPT_SAVE, OPT_LOAD };
+
 static const struct option long_options[] = {
 	{"version", no_argument, nullptr, 'v'},
 	{"help", no_argument, nullptr, 'h'},
@@ -29,6 +33,9 @@ static const struct option long_options[] = {
 	{"dump", no_argument, nullptr, 'd'},
 	{"write-offset", required_argument, nullptr, 'O'},
 	{"read-offset", required_argument, nullptr, 'o'},
+	{"show", no_argument, nullptr, OPT_SHOW},
+	{"save", no_argument, nullptr, OPT_SAVE},
+	{"load", required_argument, nullptr, OPT_LOAD},
 	{nullptr, 0, nullptr, 0},
 };
 
@@ -46,6 +53,12 @@ static const char help_string[] =
 	"\t-R, resets the CMOS to factory default on next reboot\n"
 	"\t-d, dump the content of CMOS";
 
+// After the help above, which boards have always had, a line for each option it lacks.
+static const char help_more[] =
+	"\t--show: print every field as \"keyword value\"\n"
+	"\t--save: print every field and byte 120 to 255, to --load later\n"
+	"\t--load FILE: check every line of FILE (- is stdin), then write it";
+
 static void print_version()
 {
 	puts("nvparm: v. 1.0");
@@ -54,6 +67,7 @@ static void print_version()
 static void print_help()
 {
 	puts(help_string);
+	puts(help_more);
 }
 
 // strtol as the board's 32-bit C library does it: leading blanks and a
@@ -141,6 +155,28 @@ static const cmos_field_t *field_named(std::string_view keyword)
 		if (keyword == f.keyword)
 			return &f;
 	return nullptr;
+}
+
+// An open that failed names no call, as every tool says a path it cannot open.
+const char *device_cause(char cause[CAUSE_MAX])
+{
+	if (!strcmp(cmos_failed_call, "open"))
+		snprintf(cause, CAUSE_MAX, "/dev/cmos: %s", strerror(errno));
+	else
+		snprintf(cause, CAUSE_MAX, "/dev/cmos: %s: %s", cmos_failed_call, strerror(errno));
+	return cause;
+}
+
+bool stdout_flushed()
+{
+	int flushed = fflush(stdout);
+
+	if (flushed == 0 && !ferror(stdout))
+		return true;
+	// A full disk, or a reader gone with SIGPIPE ignored.
+	fprintf(stderr, "nvparm: write error: %s\n", strerror(flushed ? errno : EIO));
+	clearerr(stdout);
+	return false;
 }
 
 // -w keyword value: only the keyword's text before its first space counts.
@@ -334,6 +370,12 @@ int configure(int argc, char **argv)
 		case 'o':
 			read_cmos_offset(optarg);
 			break;
+		case OPT_SHOW:
+			return show_cmos(false);
+		case OPT_SAVE:
+			return show_cmos(true);
+		case OPT_LOAD:
+			return load_cmos(optarg);
 		default:
 			// After "-x" at the end, the parser's index stands past the last word.
 			fprintf(stderr, "%s: invalid argument. Use 'nvparm --help' for help.\n",

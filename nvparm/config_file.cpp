@@ -1,0 +1,346 @@
+// SPDX-License-Identifier: MIT
+// The whole configuration as text, one "key value" a line: --show and
+// --save print it, --load checks a file of it line by line and, when every
+// line is sound, writes what differs. A key is a field's keyword or a raw
+// offset. What a value looks like follows from the field's form and length
+// in cmos_fields alone: IPv6 text, or numbers of equal width joined by dots
+// (an IPv4 address is four of one byte, the console two, the prefix length
+// one of four bytes).
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "cmos_defs.h"
+#include "cmos_intf.h"
+#include "nvparm.h"
+
+constexpr int NAMED_KEYS = sizeof(cmos_fields) / sizeof(cmos_fields[0]);
+constexpr int KEYS = NAMED_KEYS + CMOS_OFFSET_MAX - CMOS_OFFSET_MIN + 1;
+
+// The longest line a file may have, its newline aside.
+constexpr int LINE_MAX_CHARS = 255;
+
+// A key: a named field, or a raw offset, which is a number of one byte.
+typedef struct cmos_key__ {
+	const char *name;
+	int field;
+	int len;
+	int parts;	// numbers joined by dots; 0 for IPv6 text
+} cmos_key_t;
+
+// A sound line of the file; once the load has run, whether it was written.
+typedef struct setting__ {
+	int key;
+	int line;
+	uchar bytes[CMOS_FIELD_MAX];
+	bool written;
+} setting_t;
+
+// The sound lines in the file's order, at most one a key.
+typedef struct settings__ {
+	setting_t list[KEYS];
+	int count;
+} settings_t;
+
+// Keys 0 to NAMED_KEYS - 1 are the named fields in table order, the raw
+// offsets follow; an offset's name is written into digits.
+static cmos_key_t key_at(int k, char digits[12])
+{
+	if (k >= NAMED_KEYS) {
+		int offset = CMOS_OFFSET_MIN + k - NAMED_KEYS;
+		snprintf(digits, 12, "%d", offset);
+		return {digits, offset, 1, 1};
+	}
+	const cmos_field_t &f = cmos_fields[k];
+	int parts = 1;
+	if (f.form == FORM_IPV4 || f.form == FORM_CONSOLE)
+		parts = f.len;
+	if (f.form == FORM_IPV6)
+		parts = 0;
+	return {f.keyword, f.field, f.len, parts};
+}
+
+// The key a word names, or -1.
+static int key_named(const char *word)
+{
+	char digits[12];
+
+	for (int k = 0; k < KEYS; k++)
+		if (!strcmp(word, key_at(k, digits).name))
+			return k;
+	return -1;
+}
+
+// The largest number a part of the key holds.
+static unsigned long part_max(const cmos_key_t &key)
+{
+	int width = key.len / key.parts;
+	return width == 4 ? 0xffffffffUL : (1UL << (8 * width)) - 1;
+}
+
+// The value bytes of text, or false when it is not a value of key k.
+static bool parse_value(int k, const char *text, uchar *bytes)
+{
+	char digits[12];
+	cmos_key_t key = key_at(k, digits);
+
+	if (!key.parts)
+		return inet_pton(AF_INET6, text, bytes) == 1;
+	int width = key.len / key.parts;
+	for (int part = 0; part < key.parts; part++) {
+		unsigned long long n = 0;
+		if (part > 0 && *text++ != '.')
+			return false;
+		const char *digits = text;
+		while (*text >= '0' && *text <= '9') {
+			n = n * 10 + (*text++ - '0');
+			if (n > part_max(key))
+				return false;
+		}
+		if (text == digits)
+			return false;
+		for (int i = width - 1; i >= 0; i--) {
+			bytes[part * width + i] = n;
+			n >>= 8;
+		}
+	}
+	return *text == '\0';
+}
+
+// Prints the value as --load takes it back.
+static void print_value(const cmos_key_t &key, const uchar *bytes)
+{
+	char ipv6[INET6_ADDRSTRLEN];
+
+	if (!key.parts) {
+		puts(inet_ntop(AF_INET6, bytes, ipv6, sizeof(ipv6)));
+		return;
+	}
+	int width = key.len / key.parts;
+	for (int part = 0; part < key.parts; part++) {
+		unsigned long n = 0;
+		for (int i = 0; i < width; i++)
+			n = n << 8 | bytes[part * width + i];
+		printf(part ? ".%lu" : "%lu", n);
+	}
+	putchar('\n');
+}
+
+// The device locked, or -1 when it cannot be, said on standard error.
+static int lock_cmos(bool exclusive)
+{
+	int lock = cmos_access_lock(exclusive);
+	char cause[CAUSE_MAX];
+
+	if (lock < 0)
+		fprintf(stderr, "nvparm: %s\n", device_cause(cause));
+	return lock;
+}
+
+int show_cmos(bool with_raw)
+{
+	int lock = lock_cmos(false);
+	int status = 0;
+	char cause[CAUSE_MAX];
+
+	if (lock < 0)
+		return 1;
+	for (int k = 0; k < (with_raw ? KEYS : NAMED_KEYS); k++) {
+		uchar bytes[CMOS_FIELD_MAX] = {};
+		char digits[12];
+		cmos_key_t key = key_at(k, digits);
+
+		if (cmos_access_main(CMOS_READ, key.field, bytes) != 0) {
+			fprintf(stderr, "nvparm: %s: %s\n", key.name, device_cause(cause));
+			status = 1;
+			continue;
+		}
+		printf("%s ", key.name);
+		print_value(key, bytes);
+	}
+	cmos_access_unlock(lock);
+	if (!stdout_flushed())
+		status = 1;
+	return status;
+}
+
+// One faulty line of the file, said on standard error.
+__attribute__((format(printf, 3, 4)))
+static void say_fault(const char *path, int line, const char *format, ...)
+{
+	va_list ap;
+
+	fprintf(stderr, "nvparm: %s:%d: ", path, line);
+	va_start(ap, format);
+	vfprintf(stderr, format, ap);
+	va_end(ap);
+	putc('\n', stderr);
+}
+
+// Reads one line, without its newline, into line. Returns its length, -1
+// at the end of the file, -2 when it does not fit or holds a NUL byte; the
+// whole of such a line is read, so that it is one faulty line.
+static int read_line(FILE *in, char *line, int size)
+{
+	int len = 0;
+	int c;
+	bool text = true;
+
+	while ((c = getc(in)) != EOF && c != '\n') {
+		if (c == '\0' || len + 1 == size)
+			text = false;
+		else
+			line[len++] = c;
+	}
+	line[len] = '\0';
+	if (c == EOF && len == 0 && text)
+		return -1;
+	return text ? len : -2;
+}
+
+// A value that is not one of the key's: what it should have been.
+static void say_not_a_value(const char *path, int line, int k, const char *value)
+{
+	char digits[12];
+	cmos_key_t key = key_at(k, digits);
+
+	if (!key.parts)
+		say_fault(path, line, "%s: %s is not an IPv6 address", key.name, value);
+	else if (key.parts == 1)
+		say_fault(path, line, "%s: %s is not a whole number of 0 to %lu", key.name, value, part_max(key));
+	else
+		say_fault(path, line, "%s: %s is not %d numbers of 0 to 255 joined by dots", key.name, value,
+			  key.parts);
+}
+
+// The line that gave key before, or 0.
+static int line_of(const settings_t *settings, int k)
+{
+	for (int i = 0; i < settings->count; i++)
+		if (settings->list[i].key == k)
+			return settings->list[i].line;
+	return 0;
+}
+
+// Checks every line of in, keeping each sound one in settings; says what
+// is wrong with every other line. Returns how many were faulty.
+static int read_settings(FILE *in, const char *path, settings_t *settings)
+{
+	static const char blanks[] = " \t\r\v\f";
+	char line[LINE_MAX_CHARS + 1];
+	int faults = 0;
+
+	for (int n = 1;; n++) {
+		int len = read_line(in, line, sizeof(line));
+		if (len == -1)
+			break;
+		if (len == -2) {
+			say_fault(path, n, "not a line of at most %d characters of text", LINE_MAX_CHARS);
+			faults++;
+			continue;
+		}
+		line[strcspn(line, "#")] = '\0';
+		char *word = strtok(line, blanks);
+		char *value = strtok(nullptr, blanks);
+		char *extra = strtok(nullptr, blanks);
+		if (!word)
+			continue;
+		int k = key_named(word);
+		setting_t *s = &settings->list[settings->count];
+
+		if (k < 0) {
+			say_fault(path, n, "%s is not a keyword or an offset from %d to %d", word,
+				  CMOS_OFFSET_MIN, CMOS_OFFSET_MAX);
+		} else if (!value) {
+			say_fault(path, n, "%s has no value", word);
+		} else if (extra) {
+			say_fault(path, n, "%s: more than one value: %s %s", word, value, extra);
+		} else if (!parse_value(k, value, s->bytes)) {
+			say_not_a_value(path, n, k, value);
+		} else if (line_of(settings, k)) {
+			say_fault(path, n, "%s given again, first on line %d", word, line_of(settings, k));
+		} else {
+			s->key = k;
+			s->line = n;
+			settings->count++;
+			continue;
+		}
+		faults++;
+	}
+	return faults;
+}
+
+// A device failure stops the load: what failed, why, and what was already written.
+static void say_stopped(const char *path, const settings_t *settings, int failed, const char *what)
+{
+	char digits[12], cause[CAUSE_MAX];
+	const setting_t *s = &settings->list[failed];
+	const char *nothing = " nothing";
+
+	fprintf(stderr, "nvparm: %s:%d: %s not %s: %s; written before it:", path, s->line,
+		key_at(s->key, digits).name, what, device_cause(cause));
+	for (int i = 0; i < failed; i++) {
+		if (settings->list[i].written) {
+			fprintf(stderr, " %s", key_at(settings->list[i].key, digits).name);
+			nothing = "";
+		}
+	}
+	fprintf(stderr, "%s\n", nothing);
+}
+
+// Reads each key given and writes it where it differs, in the file's
+// order, under the lock.
+static int write_settings(const char *path, settings_t *settings)
+{
+	int lock = lock_cmos(true);
+
+	if (lock < 0)
+		return 1;
+	for (int i = 0; i < settings->count; i++) {
+		setting_t *s = &settings->list[i];
+		uchar now[CMOS_FIELD_MAX] = {};
+		char digits[12];
+		cmos_key_t key = key_at(s->key, digits);
+		const char *failed = nullptr;
+
+		if (cmos_access_main(CMOS_READ, key.field, now) != 0) {
+			failed = "read";
+		} else if (memcmp(now, s->bytes, key.len)) {
+			if (cmos_access_main(CMOS_WRITE, key.field, s->bytes) != 0)
+				failed = "written";
+			s->written = !failed;
+		}
+		if (failed) {
+			say_stopped(path, settings, i, failed);
+			cmos_access_unlock(lock);
+			return 1;
+		}
+	}
+	cmos_access_unlock(lock);
+	return 0;
+}
+
+int load_cmos(const char *path)
+{
+	settings_t settings = {};
+	bool from_stdin = !strcmp(path, "-");
+	FILE *in = from_stdin ? stdin : fopen(path, "r");
+
+	if (!in) {
+		fprintf(stderr, "nvparm: %s: %s\n", path, strerror(errno));
+		return 1;
+	}
+	int faults = read_settings(in, path, &settings);
+	if (ferror(in)) {
+		fprintf(stderr, "nvparm: %s: read error\n", path);
+		faults++;
+	}
+	if (!from_stdin)
+		fclose(in);
+	if (faults)
+		return 1;
+	return write_settings(path, &settings);
+}
