@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The libFuzzer target, with the simulator compiled in; it aborts on any
 // exchange the tool must never make. The input's NUL-separated words are a
-// kernel command line, then nvparm's arguments through the real option
-// loop, each word and the vector allocated to its size, so that ASan sees
-// a read past either, in the option loop or the boot-server lookup.
+// kernel command line, which is also the standard input "--load -" reads,
+// then nvparm's arguments through the real option loop, each word and the
+// vector allocated to its size, so that ASan sees a read past either, in
+// the option loop, the boot-server lookup or the file reader.
 // "-w KEYWORD VALUE" must write once and say nothing, or write nothing and
-// say why on stderr.
+// say why on stderr; "--load -" with a faulty line must write nothing; and
+// what "--save" prints, loaded over a CMOS of other bytes, must save again
+// the same.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +41,56 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 static char out[1 << 16], err[1 << 16];
 
+// Runs nvparm with argv and what it reads from input, keeping what it
+// prints in out and err; its status.
+static int run(int argc, char **argv, const void *input, size_t size)
+{
+	FILE *real_stdin = stdin, *real_stdout = stdout, *real_stderr = stderr;
+	out[0] = err[0] = '\0';
+	stdin = fmemopen(const_cast<void *>(input), size, "r");
+	// What is printed goes to memory, one byte short so that it ends in a NUL.
+	stdout = fmemopen(out, sizeof(out) - 1, "w");
+	stderr = fmemopen(err, sizeof(err) - 1, "w");
+	device_writes = 0;
+	optind = 0;
+	int status = configure(argc, argv);
+	fclose(stdin);
+	fclose(stdout);
+	fclose(stderr);
+	stdin = real_stdin;
+	stdout = real_stdout;
+	stderr = real_stderr;
+	return status;
+}
+
+// Every byte of the image turned over, so that a load must write them all back.
+static void turn_over_image()
+{
+	FILE *image = fopen(getenv("NVPARM_SIM_IMAGE"), "r+");
+	unsigned char bytes[256];
+	size_t got = image ? fread(bytes, 1, sizeof(bytes), image) : 0;
+	for (size_t i = 0; i < got; i++)
+		bytes[i] = ~bytes[i];
+	if (!image || fseek(image, 0, SEEK_SET) || fwrite(bytes, 1, got, image) != got || fclose(image))
+		abort();
+}
+
+// --save, then its output loaded over other bytes: saved again, the same.
+static void save_loads_back()
+{
+	static char saved[sizeof(out)];
+	char name[] = "nvparm", save[] = "--save", load[] = "--load", from_stdin[] = "-";
+	char *saving[] = {name, save, nullptr};
+	char *loading[] = {name, load, from_stdin, nullptr};
+
+	memcpy(saved, out, sizeof(out));
+	turn_over_image();
+	if (run(3, loading, saved, strlen(saved)) != 0 || run(2, saving, saved, 0) != 0 || strcmp(out, saved)) {
+		fprintf(stderr, "--save did not load back: %s\nsaved:\n%s\nthen:\n%s\n", err, saved, out);
+		abort();
+	}
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	// The first word is the kernel command line "-r last" reads.
@@ -56,25 +109,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		at += len + 1;
 	}
 	char **words = (char **)memcpy(malloc((argc + 1) * sizeof(char *)), argv, (argc + 1) * sizeof(char *));
-
-	// What is printed goes to memory, one byte short so that it ends in a NUL.
-	FILE *real_stdout = stdout, *real_stderr = stderr;
-	out[0] = err[0] = '\0';
-	stdout = fmemopen(out, sizeof(out) - 1, "w");
-	stderr = fmemopen(err, sizeof(err) - 1, "w");
-	device_writes = 0;
-	optind = 0;
-	configure(argc, words);
-	fclose(stdout);
-	fclose(stderr);
-	stdout = real_stdout;
-	stderr = real_stderr;
+	int status = run(argc, words, data, first_end ? first_end - data : size);
 
 	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0])) {
 		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n", argv[2], argv[3],
 			device_writes, out, err);
 		abort();
 	}
+	if (argc == 3 && !strcmp(argv[1], "--load") && !strcmp(argv[2], "-") && status && device_writes) {
+		fprintf(stderr, "--load wrote %d values of a file it refused: %s\n", device_writes, err);
+		abort();
+	}
+	if (argc == 2 && !strcmp(argv[1], "--save") && status == 0)
+		save_loads_back();
 	for (int i = 0; i < argc; i++)
 		free(argv[i]);
 	free(words);
