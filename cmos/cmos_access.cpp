@@ -23,15 +23,6 @@ static int failed(const char *call)
 	return -1;
 }
 
-// Value length of a field number, or 0 when it names none.
-static int cmos_field_len(int field)
-{
-	for (const cmos_field_t &f : cmos_fields)
-		if (f.field == field)
-			return f.len;
-	return field >= CMOS_OFFSET_MIN && field <= CMOS_OFFSET_MAX;
-}
-
 // Eight bytes a line, each "%x "; an empty line closes the dump.
 static void print_dump(const uchar *cmos)
 {
@@ -47,11 +38,11 @@ int cmos_access_main(int oper, int field, uchar *input)
 {
 	cmos_cmd_t cmos_cmd_msg = {};
 	uchar dump[CMOS_DUMP_SIZE] = {};
-	int size = 0;
+	unsigned int size = 0;
 	int ret = 0;
 
 	if (oper == CMOS_READ || oper == CMOS_WRITE) {
-		size = cmos_field_len(field);
+		cmos_place(field, &size);
 		if (!size) {
 			errno = EINVAL;
 			return -1;

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The record exchanged with the CMOS driver, the operations, the field
-// numbers and the driver's request codes.
+// The record exchanged with the CMOS driver, the operations, the keyword
+// and form of each field and the driver's request codes. The fields'
+// numbers, lengths and places are cmos_layout.h's.
 #ifndef NVPARM_CMOS_DEFS_H
 #define NVPARM_CMOS_DEFS_H
 
+#include "cmos_layout.h"
 #include "cmos_requests.h"
 #include "types.h"
 
 constexpr int CMOS_VAL_MAX = 128;
-constexpr int CMOS_DUMP_SIZE = 256;
+constexpr int CMOS_DUMP_SIZE = CMOS_SIZE;
 
 // field travels in the host's byte order; val carries the field's value
 // bytes first, zero after them.
@@ -24,21 +26,8 @@ constexpr int CMOS_WRITE = 2;
 constexpr int CMOS_RESET = 3;
 constexpr int CMOS_DUMP = 4;
 
-constexpr int CMOS_FIELD_IP = 1;
-constexpr int CMOS_FIELD_MASK = 2;
-constexpr int CMOS_FIELD_GW = 3;
-constexpr int CMOS_FIELD_SERVER = 4;
-constexpr int CMOS_FIELD_CONSOLE = 5;
-constexpr int CMOS_FIELD_LAST = 6;
-constexpr int CMOS_FIELD_MENU = 7;
-constexpr int CMOS_FIELD_IPV6 = 8;
-constexpr int CMOS_FIELD_IPV6_MASK = 9;
-constexpr int CMOS_FIELD_ZCFG = 13;
+// Field 228 is the raw offset 228, which no keyword names.
 constexpr int CMOS_FIELD_228 = 228;
-
-// Single bytes reachable by raw offset; CMOS_FIELD_228 is one of them.
-constexpr int CMOS_OFFSET_MIN = 120;
-constexpr int CMOS_OFFSET_MAX = 255;
 
 // How a field's value is written as text and printed.
 enum cmos_form : uchar {
@@ -54,26 +43,22 @@ enum cmos_form : uchar {
 typedef struct cmos_field__ {
 	char keyword[10];
 	uchar field;
-	uchar len;
 	cmos_form form;
 } cmos_field_t;
 
-// Every named field, once: the handlers and the gate all look here.
+// Every named field by its keyword, in the order --show prints them.
 inline constexpr cmos_field_t cmos_fields[] = {
-	{"ip", CMOS_FIELD_IP, 4, FORM_IPV4},
-	{"mask", CMOS_FIELD_MASK, 4, FORM_IPV4},
-	{"gw", CMOS_FIELD_GW, 4, FORM_IPV4},
-	{"server", CMOS_FIELD_SERVER, 4, FORM_IPV4},
-	{"console", CMOS_FIELD_CONSOLE, 2, FORM_CONSOLE},
-	{"last", CMOS_FIELD_LAST, 4, FORM_IPV4},
-	{"menu", CMOS_FIELD_MENU, 1, FORM_MENU},
-	{"ipv6", CMOS_FIELD_IPV6, 16, FORM_IPV6},
-	{"ipv6_mask", CMOS_FIELD_IPV6_MASK, 4, FORM_PREFIX},
-	{"zcfg", CMOS_FIELD_ZCFG, 1, FORM_FLAG},
+	{"ip",		CMOS_FIELD_IP,		FORM_IPV4},
+	{"mask",	CMOS_FIELD_MASK,	FORM_IPV4},
+	{"gw",		CMOS_FIELD_GW,		FORM_IPV4},
+	{"server",	CMOS_FIELD_SERVER,	FORM_IPV4},
+	{"console",	CMOS_FIELD_CONSOLE,	FORM_CONSOLE},
+	{"last",	CMOS_FIELD_LAST,	FORM_IPV4},
+	{"menu",	CMOS_FIELD_MENU,	FORM_MENU},
+	{"ipv6",	CMOS_FIELD_IPV6,	FORM_IPV6},
+	{"ipv6_mask",	CMOS_FIELD_IPV6_MASK,	FORM_PREFIX},
+	{"zcfg",	CMOS_FIELD_ZCFG,	FORM_FLAG},
 };
-
-// The longest value of any field.
-constexpr int CMOS_FIELD_MAX = 16;
 
 // The board's kernel numbers its requests the PowerPC way: three
 // direction bits on top (write is 4), 13 size bits, type, number.

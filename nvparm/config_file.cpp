@@ -18,7 +18,7 @@
 #include "nvparm.h"
 
 constexpr int NAMED_KEYS = sizeof(cmos_fields) / sizeof(cmos_fields[0]);
-constexpr int KEYS = NAMED_KEYS + CMOS_OFFSET_MAX - CMOS_OFFSET_MIN + 1;
+constexpr int KEYS = NAMED_KEYS + CMOS_RAW_LAST - CMOS_RAW_FIRST + 1;
 
 // The longest line a file may have, its newline aside.
 constexpr int LINE_MAX_CHARS = 255;
@@ -50,17 +50,19 @@ typedef struct settings__ {
 static cmos_key_t key_at(int k, char digits[12])
 {
 	if (k >= NAMED_KEYS) {
-		int offset = CMOS_OFFSET_MIN + k - NAMED_KEYS;
+		int offset = CMOS_RAW_FIRST + k - NAMED_KEYS;
 		snprintf(digits, 12, "%d", offset);
 		return {digits, offset, 1, 1};
 	}
 	const cmos_field_t &f = cmos_fields[k];
+	unsigned int len;
+	cmos_place(f.field, &len);
 	int parts = 1;
 	if (f.form == FORM_IPV4 || f.form == FORM_CONSOLE)
-		parts = f.len;
+		parts = len;
 	if (f.form == FORM_IPV6)
 		parts = 0;
-	return {f.keyword, f.field, f.len, parts};
+	return {f.keyword, f.field, (int)len, parts};
 }
 
 // The key a word names, or -1.
@@ -253,7 +255,7 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 
 		if (k < 0) {
 			say_fault(path, n, "%s is not a keyword or an offset from %d to %d", word,
-				  CMOS_OFFSET_MIN, CMOS_OFFSET_MAX);
+				  CMOS_RAW_FIRST, CMOS_RAW_LAST);
 		} else if (!value) {
 			say_fault(path, n, "%s has no value", word);
 		} else if (extra) {

@@ -296,7 +296,7 @@ static int write_cmos_offset(const char *offset_text, const char *value)
 	int offset = decimal(offset_text);
 	if (offset == 0)
 		return 0;
-	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
+	if (offset < CMOS_RAW_FIRST || offset > CMOS_RAW_LAST) {
 		printf("Error: offset %d out of range\n", offset);
 		return 1;
 	}
@@ -320,7 +320,7 @@ static int read_cmos_offset(const char *offset_text)
 	int offset = decimal(offset_text);
 	if (offset == 0)
 		return 0;
-	if (offset < CMOS_OFFSET_MIN || offset > CMOS_OFFSET_MAX) {
+	if (offset < CMOS_RAW_FIRST || offset > CMOS_RAW_LAST) {
 		printf("Error: Read offset %d out of range\n", offset);
 		return 1;
 	}

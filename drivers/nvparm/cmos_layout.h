@@ -1,28 +1,55 @@
 /* SPDX-License-Identifier: MIT */
 /*
- * Where the driver keeps each field in the 256 CMOS bytes, and what a
- * board holds when it leaves the factory. The simulated driver and the
- * reference kernel driver both use it, so a dump reads the same on the
- * desk and on the board. Plain C with no includes: the kernel takes it too.
+ * The CMOS's 256 bytes: each named field's number, length and place, the
+ * raw offsets, and what a board holds when it leaves the factory. The
+ * tool, the simulated driver and the reference kernel driver all take them
+ * from here, so a dump reads the same on the desk and on the board. Plain
+ * C with no includes: the kernel takes it too.
  */
 #ifndef CMOS_LAYOUT_H
 #define CMOS_LAYOUT_H
 
 #define CMOS_SIZE		256
+
+/* Single bytes reachable by their offset; the named fields lie below them. */
 #define CMOS_RAW_FIRST		120
 #define CMOS_RAW_LAST		255
 
-/* Named fields live below the raw range; offsets 120 to 255 are themselves. */
-#define CMOS_AT_IP		16
-#define CMOS_AT_MASK		20
-#define CMOS_AT_GW		24
-#define CMOS_AT_SERVER		28
-#define CMOS_AT_CONSOLE		32
-#define CMOS_AT_LAST		36
-#define CMOS_AT_MENU		40
-#define CMOS_AT_IPV6		48
-#define CMOS_AT_IPV6_MASK	64
-#define CMOS_AT_ZCFG		68
+/* The longest value of a field: ipv6. */
+#define CMOS_FIELD_MAX		16
+
+enum {
+	CMOS_FIELD_IP		= 1,
+	CMOS_FIELD_MASK		= 2,
+	CMOS_FIELD_GW		= 3,
+	CMOS_FIELD_SERVER	= 4,
+	CMOS_FIELD_CONSOLE	= 5,
+	CMOS_FIELD_LAST		= 6,
+	CMOS_FIELD_MENU		= 7,
+	CMOS_FIELD_IPV6		= 8,
+	CMOS_FIELD_IPV6_MASK	= 9,
+	CMOS_FIELD_ZCFG		= 13,
+};
+
+/* Every named field: its number, its length in bytes, and where it sits. */
+struct cmos_place {
+	unsigned char field;
+	unsigned char len;
+	unsigned char at;
+};
+
+static const struct cmos_place cmos_places[] = {
+	{ CMOS_FIELD_IP,		4,	16 },
+	{ CMOS_FIELD_MASK,		4,	20 },
+	{ CMOS_FIELD_GW,		4,	24 },
+	{ CMOS_FIELD_SERVER,		4,	28 },
+	{ CMOS_FIELD_CONSOLE,		2,	32 },
+	{ CMOS_FIELD_LAST,		4,	36 },
+	{ CMOS_FIELD_MENU,		1,	40 },
+	{ CMOS_FIELD_IPV6,		16,	48 },
+	{ CMOS_FIELD_IPV6_MASK,		4,	64 },
+	{ CMOS_FIELD_ZCFG,		1,	68 },
+};
 
 /*
  * A persistent store (the kernel driver's region of an NVMEM device, the
@@ -36,36 +63,18 @@
 
 /*
  * The place of a field number: returns its offset and sets *len to its
- * length, or sets *len to 0 when the number names no field.
+ * length, or sets *len to 0 when the number names no field. An offset
+ * from CMOS_RAW_FIRST to CMOS_RAW_LAST is its own place, one byte long.
  */
 static inline unsigned int cmos_place(unsigned int field, unsigned int *len)
 {
-	*len = 4;
-	switch (field) {
-	case 1:
-		return CMOS_AT_IP;
-	case 2:
-		return CMOS_AT_MASK;
-	case 3:
-		return CMOS_AT_GW;
-	case 4:
-		return CMOS_AT_SERVER;
-	case 6:
-		return CMOS_AT_LAST;
-	case 9:
-		return CMOS_AT_IPV6_MASK;
-	case 5:
-		*len = 2;
-		return CMOS_AT_CONSOLE;
-	case 8:
-		*len = 16;
-		return CMOS_AT_IPV6;
-	case 7:
-		*len = 1;
-		return CMOS_AT_MENU;
-	case 13:
-		*len = 1;
-		return CMOS_AT_ZCFG;
+	unsigned int i;
+
+	for (i = 0; i < sizeof(cmos_places) / sizeof(cmos_places[0]); i++) {
+		if (cmos_places[i].field == field) {
+			*len = cmos_places[i].len;
+			return cmos_places[i].at;
+		}
 	}
 	*len = field >= CMOS_RAW_FIRST && field <= CMOS_RAW_LAST;
 	return *len ? field : 0;
@@ -78,14 +87,15 @@ static inline void cmos_factory_defaults(unsigned char *img)
 		192, 168, 1, 2,  255, 255, 255, 0,
 		192, 168, 1, 1,  192, 168, 1, 1,
 	};
-	unsigned int i;
+	unsigned int i, len;
 
 	for (i = 0; i < CMOS_SIZE; i++)
 		img[i] = 0;
+	/* ip, mask, gw and server lie one after another. */
 	for (i = 0; i < sizeof(net); i++)
-		img[CMOS_AT_IP + i] = net[i];
-	img[CMOS_AT_MENU] = 1;
-	img[CMOS_AT_IPV6_MASK + 3] = 64;
+		img[cmos_place(CMOS_FIELD_IP, &len) + i] = net[i];
+	img[cmos_place(CMOS_FIELD_MENU, &len)] = 1;
+	img[cmos_place(CMOS_FIELD_IPV6_MASK, &len) + 3] = 64;
 }
 
 #endif

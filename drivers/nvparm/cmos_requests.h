@@ -2,8 +2,8 @@
 /*
  * The request numbers nvparm sends the CMOS driver, from every host: the
  * board's PowerPC encodings of _IOW('c', 1, 132-byte record) and
- * _IOW('c', 2, one byte). Plain C, so that the kernel driver can hold them
- * against its own _IOW at build time.
+ * _IOW('c', 2, one byte). Neither describes its request, so the kernel
+ * driver matches them as numbers, from this plain C header.
  */
 #ifndef CMOS_REQUESTS_H
 #define CMOS_REQUESTS_H
