@@ -29,6 +29,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,20 +39,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "cmos_layout.h"
+#include "cmos_defs.h"
 
 extern "C" void cmos_sim_observe(const char *line) __attribute__((weak));
 
 namespace {
-
-// The record as the driver sees it: a field number in the host's order,
-// then 128 value bytes. Kept apart from the tool's own definition so that
-// the two check each other.
-constexpr size_t REC_FIELD = 4;
-constexpr size_t REC_VAL = 128;
-constexpr size_t REC_SIZE = REC_FIELD + REC_VAL;
-constexpr unsigned long REQ_RESET = 0x80846301UL;
-constexpr unsigned long REQ_DUMP = 0x80016302UL;
 
 int cmos_fds[8];
 int cmos_open_count;
@@ -188,30 +180,29 @@ int open_cmos(int flags)
 // A read or a write: the driver takes the whole record, whatever the count.
 ssize_t exchange(bool is_write, void *buf, size_t count)
 {
-	unsigned char rec[REC_SIZE];
+	cmos_cmd_t rec;
 	unsigned char cmos[CMOS_SIZE];
 	char call[64];
-	unsigned int field, len, at;
-	size_t shown = count < REC_VAL ? count : REC_VAL;
+	unsigned int len, at;
+	size_t shown = count < CMOS_VAL_MAX ? count : CMOS_VAL_MAX;
 
-	memcpy(rec, buf, REC_SIZE);
-	append("NVPARM_SIM_RECORDS", rec, REC_SIZE);
-	memcpy(&field, rec, REC_FIELD);
-	at = cmos_place(field, &len);
-	snprintf(call, sizeof(call), "%s %u %zu", is_write ? "write" : "read", field, count);
+	memcpy(&rec, buf, sizeof(rec));
+	append("NVPARM_SIM_RECORDS", &rec, sizeof(rec));
+	at = cmos_place(rec.field, &len);
+	snprintf(call, sizeof(call), "%s %u %zu", is_write ? "write" : "read", rec.field, count);
 
-	unsigned char *val = rec + REC_FIELD;
+	unsigned char *val = rec.val;
 	const unsigned char *sent = is_write ? val : nullptr;
 	size_t sent_len = is_write ? shown : 0;
 
 	if (!len || count != len)
 		return trace(fail(EINVAL), call, sent, sent_len);
 	// Past the value, and all of a read's record, must be zero.
-	for (size_t i = is_write ? len : 0; i < REC_VAL; i++)
+	for (size_t i = is_write ? len : 0; i < CMOS_VAL_MAX; i++)
 		if (val[i])
 			return trace(fail(EINVAL), call, sent, sent_len);
 	char of_field[32];
-	snprintf(of_field, sizeof(of_field), "%s:%u", is_write ? "write" : "read", field);
+	snprintf(of_field, sizeof(of_field), "%s:%u", is_write ? "write" : "read", rec.field);
 	if (fault(is_write ? "write" : "read") || fault(of_field))
 		return trace(fail(EIO), call, sent, sent_len);
 
@@ -225,7 +216,7 @@ ssize_t exchange(bool is_write, void *buf, size_t count)
 		return trace((int)count, call, val, len);
 	}
 	close_image(image, nullptr);
-	memcpy(static_cast<unsigned char *>(buf) + REC_FIELD, cmos + at, len);
+	memcpy(static_cast<unsigned char *>(buf) + offsetof(cmos_cmd_t, val), cmos + at, len);
 	return trace((int)count, call, cmos + at, len);
 }
 
@@ -233,7 +224,7 @@ int request(unsigned long req, void *arg)
 {
 	char call[64];
 
-	if (req == REQ_RESET) {
+	if (req == CMOS_IOC_RESET) {
 		if (arg)
 			return trace(fail(EINVAL), "ioctl reset");
 		if (fault("ioctl"))
@@ -246,7 +237,7 @@ int request(unsigned long req, void *arg)
 		REAL(close)(fd);
 		return trace(0, "ioctl reset");
 	}
-	if (req == REQ_DUMP) {
+	if (req == CMOS_IOC_DUMP) {
 		if (!arg)
 			return trace(fail(EFAULT), "ioctl dump");
 		int image = fault("ioctl") ? -1 : open_image(static_cast<unsigned char *>(arg));
