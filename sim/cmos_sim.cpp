@@ -36,6 +36,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -90,6 +91,9 @@ const char *errno_name(int e)
 	return "E?";
 }
 
+// The named file, when it is the process's standard output or error (as
+// "--trace /dev/stderr >log 2>&1" makes it), takes the line through that
+// descriptor: after what the process wrote there, and not written over.
 void append(const char *env, const void *data, size_t len)
 {
 	const char *path = getenv(env);
@@ -98,7 +102,14 @@ void append(const char *env, const void *data, size_t len)
 	int fd = REAL(open)(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
 	if (fd < 0)
 		return;
-	if (REAL(write)(fd, data, len) != (ssize_t)len)
+	int to = fd;
+	struct stat named, standard;
+	if (!fstat(fd, &named))
+		for (int std_fd = 1; std_fd <= 2; std_fd++)
+			if (!fstat(std_fd, &standard) && standard.st_dev == named.st_dev &&
+			    standard.st_ino == named.st_ino)
+				to = std_fd;
+	if (REAL(write)(to, data, len) != (ssize_t)len)
 		fprintf(stderr, "cmos-sim: short write to %s\n", path);
 	REAL(close)(fd);
 }
