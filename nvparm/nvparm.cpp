@@ -2,9 +2,11 @@
 // nvparm: read and write the boot configuration the board keeps in CMOS.
 //
 // Each option is carried out completely, device opened and closed, before
-// the next is parsed. Values and read failures go to standard output, where
-// boot scripts look for them; refusals of the input and device failures on
-// a write go to standard error.
+// the next is parsed. What boot scripts have always read goes to standard
+// output: values, "Read Error", "Error: empty argument" and the offsets'
+// range errors. Everything else goes to standard error: unknown keywords,
+// values that cannot be parsed, "Write Error" and the like, the parser's
+// complaints, and, once for each device failure, its cause.
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -25,18 +27,18 @@ static const char short_options[] = "vhdRO:o:w:r:";
 enum { OPT_SHOW = 256, OPT_SAVE, OPT_LOAD };
 
 static const struct option long_options[] = {
-	{"version", no_argument, nullptr, 'v'},
-	{"help", no_argument, nullptr, 'h'},
-	{"write", required_argument, nullptr, 'w'},
-	{"read", required_argument, nullptr, 'r'},
-	{"reset", no_argument, nullptr, 'R'},
-	{"dump", no_argument, nullptr, 'd'},
-	{"write-offset", required_argument, nullptr, 'O'},
-	{"read-offset", required_argument, nullptr, 'o'},
-	{"show", no_argument, nullptr, OPT_SHOW},
-	{"save", no_argument, nullptr, OPT_SAVE},
-	{"load", required_argument, nullptr, OPT_LOAD},
-	{nullptr, 0, nullptr, 0},
+	{"version",		no_argument,		nullptr,	'v'},
+	{"help",		no_argument,		nullptr,	'h'},
+	{"write",		required_argument,	nullptr,	'w'},
+	{"read",		required_argument,	nullptr,	'r'},
+	{"reset",		no_argument,		nullptr,	'R'},
+	{"dump",		no_argument,		nullptr,	'd'},
+	{"write-offset",	required_argument,	nullptr,	'O'},
+	{"read-offset",		required_argument,	nullptr,	'o'},
+	{"show",		no_argument,		nullptr,	OPT_SHOW},
+	{"save",		no_argument,		nullptr,	OPT_SAVE},
+	{"load",		required_argument,	nullptr,	OPT_LOAD},
+	{nullptr,		0,			nullptr,	0},
 };
 
 static const char help_string[] =
@@ -167,6 +169,17 @@ const char *device_cause(char cause[CAUSE_MAX])
 	return cause;
 }
 
+// A device failure: the text boards have always seen, where they look for
+// it, then its cause on standard error.
+static void say_device_failure(const char *text, FILE *stream)
+{
+	char cause[CAUSE_MAX];
+
+	device_cause(cause);
+	fputs(text, stream);
+	fprintf(stderr, "nvparm: %s\n", cause);
+}
+
 bool stdout_flushed()
 {
 	int flushed = fflush(stdout);
@@ -185,8 +198,6 @@ static int write_val_cmos(const char *keyword, const char *value)
 	uchar bytes[CMOS_FIELD_MAX] = {};
 	bool parsed = true;
 
-	if (!keyword)
-		return 1;
 	if (!value) {
 		puts("Error: empty argument");
 		return 1;
@@ -225,7 +236,7 @@ static int write_val_cmos(const char *keyword, const char *value)
 		return 1;
 	}
 	if (cmos_access_main(CMOS_WRITE, f->field, bytes) != 0) {
-		fputs("Write Error\n", stderr);
+		say_device_failure("Write Error\n", stderr);
 		return 1;
 	}
 	return 0;
@@ -249,12 +260,16 @@ static int read_val_cmos(const char *keyword)
 
 		ret_val = get_last_ip_from_cmdline(&ipaddr);
 		memcpy(bytes, &ipaddr, sizeof(ipaddr));
+		if (ret_val != 0) {
+			puts("Read Error");
+			return 1;
+		}
 	} else {
 		ret_val = cmos_access_main(CMOS_READ, f->field, bytes);
-	}
-	if (ret_val != 0) {
-		puts("Read Error");
-		return 1;
+		if (ret_val != 0) {
+			say_device_failure("Read Error\n", stdout);
+			return 1;
+		}
 	}
 
 	switch (f->form) {
@@ -284,25 +299,33 @@ static int read_val_cmos(const char *keyword)
 	return 0;
 }
 
-// -O offset value. An offset text that holds no number does nothing.
+// The raw offset that -O or -o names, or 0 when it names none: text
+// without a number does nothing, and an offset out of range is said.
+static int raw_offset(const char *text, bool reading)
+{
+	int offset = decimal(text);
+
+	if (offset != 0 && (offset < CMOS_RAW_FIRST || offset > CMOS_RAW_LAST)) {
+		printf("Error: %soffset %d out of range\n", reading ? "Read " : "", offset);
+		return 0;
+	}
+	return offset;
+}
+
+// -O offset value: the value's lowest 8 bits.
 static int write_cmos_offset(const char *offset_text, const char *value)
 {
-	uchar byte = 0;
-
-	if (!offset_text || !value) {
+	if (!value) {
 		puts("Error: empty argument");
 		return 1;
 	}
-	int offset = decimal(offset_text);
-	if (offset == 0)
-		return 0;
-	if (offset < CMOS_RAW_FIRST || offset > CMOS_RAW_LAST) {
-		printf("Error: offset %d out of range\n", offset);
+	int offset = raw_offset(offset_text, false);
+	uchar byte = decimal(value);
+
+	if (!offset)
 		return 1;
-	}
-	byte = decimal(value);
 	if (cmos_access_main(CMOS_WRITE, offset, &byte) != 0) {
-		fputs("Write Error\n", stderr);
+		say_device_failure("Write Error\n", stderr);
 		return 1;
 	}
 	return 0;
@@ -311,21 +334,13 @@ static int write_cmos_offset(const char *offset_text, const char *value)
 // -o offset: the byte in decimal.
 static int read_cmos_offset(const char *offset_text)
 {
+	int offset = raw_offset(offset_text, true);
 	uchar byte = 0;
 
-	if (!offset_text) {
-		puts("Error: empty argument");
+	if (!offset)
 		return 1;
-	}
-	int offset = decimal(offset_text);
-	if (offset == 0)
-		return 0;
-	if (offset < CMOS_RAW_FIRST || offset > CMOS_RAW_LAST) {
-		printf("Error: Read offset %d out of range\n", offset);
-		return 1;
-	}
 	if (cmos_access_main(CMOS_READ, offset, &byte) != 0) {
-		puts("Read Error");
+		say_device_failure("Read Error\n", stdout);
 		return 1;
 	}
 	printf("%d\n", byte);
@@ -336,6 +351,7 @@ int configure(int argc, char **argv)
 {
 	int c;
 
+	// A program may be started with no words at all.
 	if (argc < 1)
 		return 1;
 	while ((c = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
@@ -358,11 +374,11 @@ int configure(int argc, char **argv)
 			break;
 		case 'R':
 			if (cmos_access_main(CMOS_RESET, 0, nullptr) != 0)
-				fputs("Reset Error\n", stderr);
+				say_device_failure("Reset Error\n", stderr);
 			break;
 		case 'd':
 			if (cmos_access_main(CMOS_DUMP, 0, nullptr) != 0)
-				fputs("Dump Error\n", stderr);
+				say_device_failure("Dump Error\n", stderr);
 			break;
 		case 'O':
 			write_cmos_offset(optarg, value);
