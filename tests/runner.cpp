@@ -36,7 +36,13 @@ struct Case {
 	std::map<std::string, std::string> want;
 };
 
-static const std::string names = " out err before after input trace exit fail cmdline stdin stdout stderr ";
+enum Result { SKIPPED, FAILED, PASSED };
+
+// Every expectation's name, and whether it gathers a line each time.
+static const std::map<std::string, bool> names = {
+	{"out", true}, {"err", true}, {"before", true}, {"after", true}, {"input", true}, {"trace", false},
+	{"exit", false}, {"fail", false}, {"cmdline", false}, {"stdin", false}, {"stdout", false}, {"stderr", false},
+};
 static std::string store;	// the board's store; empty on the desk
 static std::string dir;		// the scratch folder
 static std::vector<std::string> settings, command;
@@ -50,30 +56,41 @@ static std::string slurp(const std::string &path)
 }
 
 // \t, \n and \s (a blank); a backslash keeps any other character as it is.
-static std::string unescape(std::string s)
+static std::string unescape(const std::string &s)
 {
 	const std::string codes = "tns", chars = "\t\n ";
-	for (size_t at = s.find('\\'); at != std::string::npos && at + 1 < s.size(); at = s.find('\\', at + 1)) {
-		s.erase(at, 1);
-		if (codes.find(s[at]) != std::string::npos)
-			s[at] = chars[codes.find(s[at])];
+	std::string out;
+	for (size_t i = 0; i < s.size(); i++) {
+		bool escaped = s[i] == '\\' && i + 1 < s.size();
+		if (escaped)
+			i++;
+		size_t code = codes.find(s[i]);
+		if (escaped && code != std::string::npos)
+			out += chars[code];
+		else
+			out += s[i];
 	}
-	return s;
+	return out;
 }
 
-// One expectation, "NAME TEXT"; "out <FILE" takes a file in folder.
+// One expectation, "NAME TEXT"; "out <FILE" and the like take a file in
+// folder. False when NAME is no expectation's.
 static bool expect(Case &c, const std::string &item, const std::string &folder)
 {
 	size_t space = item.find(' ');
 	std::string name = item.substr(0, space);
-	std::string text = space == std::string::npos ? "" : unescape(item.substr(space + 1));
-	bool line = name == "out" || name == "err" || name == "before" || name == "after" || name == "input";
+	std::string text;
+	if (space != std::string::npos)
+		text = unescape(item.substr(space + 1));
+	if (!names.count(name))
+		return false;
+	bool line = names.at(name);
 	if (line && text[0] == '<')
 		text = slurp(folder + text.substr(1));
 	else if (line)
 		text += "\n";
 	c.want[name] += text;
-	return names.find(" " + name + " ") != std::string::npos;
+	return true;
 }
 
 // A case is "nvparm ARG... [| EXPECTATION]...", more expectations indented
@@ -97,12 +114,17 @@ static bool parse(const std::string &path, std::vector<Case> &cases)
 			ok = words >> word && word == "nvparm";
 			cases.push_back({path.substr(folder.size()) + ":" + std::to_string(n) + ": " + line, command,
 					 folder.empty() ? "." : folder, {}});
-			while (words >> word)
-				cases.back().argv.push_back(word == "''" ? "" : unescape(word));
+			while (words >> word) {
+				if (word == "''")
+					word = "";
+				cases.back().argv.push_back(unescape(word));
+			}
 		}
-		for (size_t next; ok && start == 0 && bar != std::string::npos; bar = next) {
-			next = line.find(" | ", bar + 3);
+		// The first line's expectations, each after " | ".
+		while (ok && start == 0 && bar != std::string::npos) {
+			size_t next = line.find(" | ", bar + 3);
 			ok = expect(cases.back(), line.substr(bar + 3, next - bar - 3), folder);
+			bar = next;
 		}
 		if (!ok)
 			printf("FAIL %s:%d: %s\n  not a case (\"nvparm ARG... | NAME TEXT...\") nor an expectation of one\n",
@@ -161,8 +183,11 @@ static int run(Case &c)
 			putenv(&setting[0]);
 		if (store.empty())
 			setenv("NVPARM_SIM_FAIL", c.want["fail"].c_str(), 1);
-		if (chdir(c.folder.c_str()) == 0 && redirect(0, c.want["stdin"]) && redirect(1, c.want["stdout"]) &&
-		    redirect(2, c.want["stderr"]))
+		bool ready = chdir(c.folder.c_str()) == 0;
+		ready = ready && redirect(0, c.want["stdin"]);
+		ready = ready && redirect(1, c.want["stdout"]);
+		ready = ready && redirect(2, c.want["stderr"]);
+		if (ready)
 			execv(program, argv.data());
 		_exit(127);
 	}
@@ -172,13 +197,14 @@ static int run(Case &c)
 	return WEXITSTATUS(status);
 }
 
-// 1 when the case passed, 0 when it failed, -1 when it needs the simulator.
-static int check(Case &c)
+static Result check(Case &c)
 {
 	bool board = !store.empty();
 	if (board && (c.want.count("fail") || c.want.count("cmdline")))
-		return -1;
-	std::string image = board ? store : dir + "/cmos.img";
+		return SKIPPED;
+	std::string image = dir + "/cmos.img";
+	if (board)
+		image = store;
 	std::fstream(image, std::ios::in | std::ios::out | std::ios::binary) << cmos(c.want["before"]);
 	c.want.emplace("cmdline", "bootdev=eobc0 server_ip=10.9.8.7\n");	// the board's
 	c.want.emplace("exit", "1");
@@ -187,13 +213,20 @@ static int check(Case &c)
 	for (const char *file : {"/trace", "/out", "/err"})
 		unlink((dir + file).c_str());
 
-	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c))},
-						  {"out", slurp(dir + "/out")}, {"err", slurp(dir + "/err")}};
-	std::istringstream calls(slurp(dir + "/trace"));
-	for (std::string line; std::getline(calls, line);)
-		got["trace"] += (got["trace"].empty() ? "" : "; ") + line;
-	if (board || !c.want.count("trace"))
-		got.erase("trace");
+	std::map<std::string, std::string> got;
+	got["exit"] = std::to_string(run(c));
+	got["out"] = slurp(dir + "/out");
+	got["err"] = slurp(dir + "/err");
+	// The simulator's trace, one call a line, against "CALL; CALL...".
+	if (!board && c.want.count("trace")) {
+		std::string calls = c.want["trace"];
+		for (size_t at = calls.find("; "); at != std::string::npos; at = calls.find("; ", at))
+			calls.replace(at, 2, "\n");
+		if (!calls.empty())
+			calls += "\n";
+		c.want["trace"] = calls;
+		got["trace"] = slurp(dir + "/trace");
+	}
 	std::string why;
 	for (const auto &item : got)
 		if (c.want[item.first] != item.second)
@@ -203,7 +236,7 @@ static int check(Case &c)
 	if (!why.empty())
 		printf("FAIL %s\n%s", c.where.c_str(), why.c_str());
 	fflush(stdout);
-	return why.empty();
+	return why.empty() ? PASSED : FAILED;
 }
 
 int main(int argc, char **argv)
@@ -234,21 +267,21 @@ int main(int argc, char **argv)
 		settings.push_back("NVPARM_SIM_TRACE=" + dir + "/trace");
 		settings.push_back("NVPARM_SIM_CMDLINE=" + dir + "/cmdline");
 	}
-	int count[3] = {};	// needing the simulator, failed, passed
+	int count[3] = {};	// by Result
 	for (int file = first; file < i; file++) {
 		std::vector<Case> cases;
 		if (!parse(argv[file], cases)) {
-			count[1]++;
+			count[FAILED]++;
 			cases.clear();
 		}
 		for (Case &c : cases)
-			count[check(c) + 1]++;
+			count[check(c)]++;
 	}
 	for (const char *file : {"/cmos.img", "/cmos.img.reset-pending", "/trace", "/cmdline", "/in", "/out", "/err", "/kept"})
 		unlink((dir + file).c_str());
 	rmdir(tmpl);
-	if (count[0])
-		printf("%d cases need the simulator: skipped\n", count[0]);
-	printf("%d passed, %d failed\n", count[2], count[1]);
-	return count[1] != 0;
+	if (count[SKIPPED])
+		printf("%d cases need the simulator: skipped\n", count[SKIPPED]);
+	printf("%d passed, %d failed\n", count[PASSED], count[FAILED]);
+	return count[FAILED] != 0;
 }
