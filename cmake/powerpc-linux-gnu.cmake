@@ -19,10 +19,12 @@ set(CMAKE_C_COMPILER ${NVPARM_CROSS_COMPILE}gcc)
 set(CMAKE_CXX_COMPILER ${NVPARM_CROSS_COMPILE}g++)
 
 # The board's flash is small and the tool runs for a few milliseconds: its
-# Release build is optimised for size, not with -O3 for speed. Set before
-# CMake's own default, which it then leaves alone.
+# Release build is optimised for size, not with -O3 for speed, and across
+# files at link time. Set before CMake's own default, which it then leaves
+# alone.
 set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "Flags of a Release build")
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG" CACHE STRING "Flags of a Release build")
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON CACHE BOOL "Optimise across files at link time")
 
 # Libraries, headers and packages come from the target's root only: the
 # one named, or the one the compiler finds its C library in.
