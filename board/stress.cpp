@@ -26,6 +26,7 @@ static void record(unsigned char *rec, unsigned field, size_t len, unsigned char
 	memset(rec + 4, fill, len);
 }
 
+// Every byte one of the two values, and all of them the same.
 static bool uniform(const unsigned char *b, size_t len)
 {
 	for (size_t i = 0; i < len; i++)
@@ -34,45 +35,81 @@ static bool uniform(const unsigned char *b, size_t len)
 	return true;
 }
 
+// Writes the ipv6 and ip fields in turn, 400 times, each all 0x11 or all
+// 0xee; writer 0 and writer 1 start on different values. Its failures.
+static int writer(int fd, int which)
+{
+	unsigned char rec[132] = {};
+	int failures = 0;
+	for (int i = 0; i < 400; i++) {
+		bool ipv6 = i & 1;
+		size_t len = ipv6 ? 16 : 4;
+		unsigned char fill = 0x11;
+		if (((i >> 1) + which) & 1)
+			fill = 0xee;
+		record(rec, ipv6 ? 8 : 1, len, fill);
+		if (write(fd, rec, len) != (ssize_t)len) {
+			fprintf(stderr, "stress: writer %d: write %zu: %s\n", which, len, strerror(errno));
+			failures++;
+		}
+	}
+	return failures;
+}
+
+// Reads both fields, and the dump, until stop is set: each must be whole.
+// Its failures.
+static int reader(int fd, int which, volatile int *stop)
+{
+	unsigned char rec[132] = {};
+	unsigned char dump[CMOS_SIZE];
+	int failures = 0;
+	for (int i = 0; !*stop; i++) {
+		bool ipv6 = i & 1;
+		size_t len = ipv6 ? 16 : 4;
+		record(rec, ipv6 ? 8 : 1, len, 0);
+		bool whole = read(fd, rec, len) == (ssize_t)len && uniform(rec + 4, len);
+		whole = whole && ioctl(fd, CMOS_IOC_DUMP_NUMBER, dump) == 0;
+		whole = whole && uniform(dump + 48, 16) && uniform(dump + 16, 4);
+		if (!whole) {
+			fprintf(stderr, "stress: reader %d saw a mix, or a call failed\n", which);
+			failures++;
+		}
+	}
+	return failures;
+}
+
+// Two writers and two readers on one descriptor: how many of them failed.
 static int torn_reads()
 {
-	volatile int *shared = (volatile int *)mmap(nullptr, 4096, PROT_READ | PROT_WRITE,
-						    MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+	volatile int *stop = (volatile int *)mmap(nullptr, 4096, PROT_READ | PROT_WRITE,
+						  MAP_SHARED | MAP_ANONYMOUS, -1, 0);
 	unsigned char rec[132] = {};
 	int fd = open("/dev/cmos", O_RDWR);
 	record(rec, 8, 16, 0x11);
 	write(fd, rec, 16);
 	record(rec, 1, 4, 0x11);
 	write(fd, rec, 4);
-	pid_t pids[4];
-	for (int p = 0; p < 4; p++) {
-		if ((pids[p] = fork()))
-			continue;
-		for (int i = 0; p < 2 ? i < 400 : !shared[0]; i++) {
-			bool ipv6 = i & 1;
-			size_t len = ipv6 ? 16 : 4;
-			unsigned char dump[CMOS_SIZE];
-			record(rec, ipv6 ? 8 : 1, len, ((i >> 1) + p) & 1 ? 0xee : 0x11);
-			if (p < 2 && write(fd, rec, len) != (ssize_t)len) {
-				fprintf(stderr, "stress: writer %d: write %zu: %s\n", p, len, strerror(errno));
-				shared[1]++;
-			}
-			if (p >= 2 && (read(fd, rec, len) != (ssize_t)len || !uniform(rec + 4, len) ||
-				       ioctl(fd, CMOS_IOC_DUMP_NUMBER, dump) || !uniform(dump + 48, 16) ||
-				       !uniform(dump + 16, 4))) {
-				fprintf(stderr, "stress: reader %d saw a mix, or a call failed\n", p);
-				shared[1]++;
-			}
-		}
-		_exit(0);
+	pid_t writers[2], readers[2];
+	for (int which = 0; which < 2; which++) {
+		writers[which] = fork();
+		if (writers[which] == 0)
+			_exit(writer(fd, which) != 0);
+		readers[which] = fork();
+		if (readers[which] == 0)
+			_exit(reader(fd, which, stop) != 0);
 	}
-	waitpid(pids[0], nullptr, 0);
-	waitpid(pids[1], nullptr, 0);
-	shared[0] = 1;
-	waitpid(pids[2], nullptr, 0);
-	waitpid(pids[3], nullptr, 0);
+	int failures = 0, status;
+	for (pid_t pid : writers) {
+		waitpid(pid, &status, 0);
+		failures += status != 0;
+	}
+	*stop = 1;
+	for (pid_t pid : readers) {
+		waitpid(pid, &status, 0);
+		failures += status != 0;
+	}
 	close(fd);
-	return shared[1];
+	return failures;
 }
 
 // Where a hostile call's record lies: at NULL, in an unmapped page, inside
@@ -163,7 +200,7 @@ int main(int argc, char **argv)
 		return 2;
 	int mixed = torn_reads();
 	int wrong = hostile_calls(argv[1]);
-	printf("stress: %d failures under two writers and two readers; %d of %zu hostile calls wrong\n",
+	printf("stress: %d of two writers and two readers failed; %d of %zu hostile calls wrong\n",
 	       mixed, wrong, sizeof(hostile) / sizeof(hostile[0]));
 	return mixed || wrong;
 }
