@@ -4,7 +4,8 @@
 // and where the device tree puts that region, and by the phase it keeps in
 // a second EEPROM (0x51), which the driver does not know:
 //   0  a fresh store: the factory defaults; the case table; the driver under
-//      stress; a reset requested, then a real reboot
+//      stress; the driver and the EEPROM's driver unbound and bound again;
+//      a reset requested, then a real reboot
 //   1  after the reboot: the factory defaults again; values written; power off
 //   2  the next power-on: the values are still there; power off
 // Each boot ends with every byte of the board's EEPROM outside the region
@@ -130,6 +131,8 @@ int main()
 		cases.insert(cases.end(), {"--", "/nvparm"});
 		report("the case table", run(cases) == 0);
 		report("the driver under stress and hostile calls", run({"/stress", store.c_str()}) == 0);
+		report("the driver unbound and bound again, its malformed nodes", run({"/unbind"}) == 0);
+		eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");	// bound again, maybe renamed
 		file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
 		run({"/nvparm", "-w", "ip", "10.1.2.3"});
 		run({"/nvparm", "-R"});
