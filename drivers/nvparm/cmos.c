@@ -21,9 +21,9 @@
  * field's value bytes, and move exactly the field's length: the byte count
  * must be that length. Named fields sit at fixed places below offset 120;
  * offsets 120 to 255 are themselves. Two requests: reset, carried out when
- * the driver next probes, that is at the next boot; and dump, which copies
- * out all 256 bytes. Writes and the reset need a descriptor opened for
- * writing, reads and the dump one opened for reading.
+ * the driver next probes, at the next boot or binding; and dump, which
+ * copies out all 256 bytes. Writes and the reset need a descriptor opened
+ * for writing, reads and the dump one opened for reading.
  *
  * The state outlives the binding while a file holds it: the binding and
  * each open file hold a reference. When the binding ends, whether root
