@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The emulated board's init. Finds the board's EEPROM (I2C address 0x50),
-// the CMOS driver's region of it (the NVMEM device "cmos") and where the
-// device tree puts that region, and by the phase it keeps in a second
-// EEPROM (0x51), which the driver does not know:
+// the CMOS driver's region of it (the driver's NVMEM device, by its parent)
+// and where the device tree puts that region, and by the phase it keeps in
+// a second EEPROM (0x51), which the driver does not know:
 //   0  a fresh store: the factory defaults; the case table; the driver under
-//      stress; a reset requested, then a real reboot
+//      stress; the driver and the EEPROM's driver unbound and bound again;
+//      a reset requested, then a real reboot
 //   1  after the reboot: the factory defaults again; values written; power off
 //   2  the next power-on: the values are still there; power off
 // Each boot ends with every byte of the board's EEPROM outside the region
@@ -23,8 +24,7 @@
 
 #include "cmos_layout.h"
 
-static const char *store = "/sys/bus/nvmem/devices/cmos/nvmem";
-static std::string eeprom, phases;
+static std::string store, eeprom, phases;
 static unsigned region_at, region_size;
 static int passed, failed;
 
@@ -116,20 +116,23 @@ int main()
 	glob_t files;
 	eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");
 	phases = first("/sys/bus/i2c/devices/0-0051/*/nvmem");
+	store = first("/sys/bus/platform/drivers/cmos/*/cmos-region*/nvmem");
 	unsigned char phase = 0xff, next, none = 0;
-	report("the driver's device and region", !access("/dev/cmos", F_OK) && !access(store, F_OK) && region() &&
+	report("the driver's device and region", !access("/dev/cmos", F_OK) && !access(store.c_str(), F_OK) && region() &&
 	       file_io(phases, false, 0, &phase, 1));
 	// The next boot's phase first: a boot that dies is not run again.
 	file_io(phases, true, 0, &(next = phase + 1), 1);
 
 	if (phase == 0) {
 		report("a region of other bytes starts with the factory defaults", factory_defaults());
-		std::vector<const char *> cases = {"/runner", "--board", store};
+		std::vector<const char *> cases = {"/runner", "--board", store.c_str()};
 		if (!glob("/cases/*.cases", 0, nullptr, &files))
 			cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
 		cases.insert(cases.end(), {"--", "/nvparm"});
 		report("the case table", run(cases) == 0);
-		report("the driver under stress and hostile calls", run({"/stress", store}) == 0);
+		report("the driver under stress and hostile calls", run({"/stress", store.c_str()}) == 0);
+		report("the driver unbound and bound again, its malformed nodes", run({"/unbind"}) == 0);
+		eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");	// bound again, maybe renamed
 		file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
 		run({"/nvparm", "-w", "ip", "10.1.2.3"});
 		run({"/nvparm", "-R"});

@@ -14,28 +14,40 @@
  * The store is often shared: a board's EEPROM also carries its MAC address,
  * serial number or calibration. Every access goes through cmos_store_read()
  * and cmos_store_write(), which keep it inside the region. The region, as
- * the driver lays it out, is also the NVMEM device "cmos", root only, so
+ * the driver lays it out, is also an NVMEM device of its own, root only, so
  * that a service tool can save and restore it whole.
  *
  * read() and write() take a record of a 32-bit field number followed by the
  * field's value bytes, and move exactly the field's length: the byte count
  * must be that length. Named fields sit at fixed places below offset 120;
  * offsets 120 to 255 are themselves. Two requests: reset, carried out when
- * the driver next probes, that is at the next boot; and dump, which copies
- * out all 256 bytes. Writes and the reset need a descriptor opened for
- * writing, reads and the dump one opened for reading.
+ * the driver next probes, at the next boot or binding; and dump, which
+ * copies out all 256 bytes. Writes and the reset need a descriptor opened
+ * for writing, reads and the dump one opened for reading.
+ *
+ * The state outlives the binding while a file holds it: the binding and
+ * each open file hold a reference. When the binding ends, whether root
+ * unbinds the driver or the store's driver goes (a device link unbinds this
+ * one first), the store is marked gone under the lock, after any call in it
+ * has finished; from then on every call on a file still open is -ENODEV,
+ * and the last release frees the state.
  */
 #define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
+#include <linux/build_bug.h>
+#include <linux/device.h>
 #include <linux/fs.h>
+#include <linux/kref.h>
 #include <linux/miscdevice.h>
 #include <linux/mod_devicetable.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-consumer.h>
 #include <linux/nvmem-provider.h>
+#include <linux/of.h>
 #include <linux/platform_device.h>
 #include <linux/property.h>
+#include <linux/slab.h>
 #include <linux/string.h>
 #include <linux/uaccess.h>
 
@@ -47,10 +59,12 @@
 #define CMOS_VALUE_MAX	16
 
 struct cmos {
+	struct kref ref;	/* the binding's, and one for each open file */
 	struct miscdevice misc;
 	struct nvmem_device *store;
 	unsigned int base;	/* where the region starts in the store */
-	struct mutex lock;	/* one change of the store, and its check */
+	struct mutex lock;	/* one change of the store, its check, gone */
+	bool gone;		/* the binding ended: the store is not touched */
 };
 
 static const u8 cmos_mark[] = { 'c', 'm', 'o', 's' };
@@ -60,12 +74,32 @@ static struct cmos *cmos_of(struct file *file)
 	return container_of(file->private_data, struct cmos, misc);
 }
 
+static void cmos_free(struct kref *ref)
+{
+	struct cmos *cmos = container_of(ref, struct cmos, ref);
+
+	mutex_destroy(&cmos->lock);
+	kfree(cmos);
+}
+
 /* at is an offset in the region: the store is touched only inside it. */
+static int cmos_store_check(struct cmos *cmos, unsigned int at, size_t len)
+{
+	lockdep_assert_held(&cmos->lock);
+	if (cmos->gone)
+		return -ENODEV;
+	if (at > CMOS_STORE_SIZE || len > CMOS_STORE_SIZE - at)
+		return -EINVAL;
+	return 0;
+}
+
 static int cmos_store_read(struct cmos *cmos, unsigned int at, void *val,
 			   size_t len)
 {
-	if (at > CMOS_STORE_SIZE || len > CMOS_STORE_SIZE - at)
-		return -EINVAL;
+	int ret = cmos_store_check(cmos, at, len);
+
+	if (ret)
+		return ret;
 	return nvmem_device_read(cmos->store, cmos->base + at, len, val);
 }
 
@@ -77,11 +111,10 @@ static int cmos_store_write(struct cmos *cmos, unsigned int at, void *val,
 			    size_t len)
 {
 	u8 back[CMOS_STORE_SIZE];
-	int ret;
+	int ret = cmos_store_check(cmos, at, len);
 
-	lockdep_assert_held(&cmos->lock);
-	if (at > CMOS_STORE_SIZE || len > CMOS_STORE_SIZE - at)
-		return -EINVAL;
+	if (ret)
+		return ret;
 	ret = nvmem_device_write(cmos->store, cmos->base + at, len, val);
 	if (ret >= 0)
 		ret = cmos_store_read(cmos, at, back, len);
@@ -115,9 +148,24 @@ static int cmos_field(const char __user *buf, size_t count, unsigned int *at,
 	if (get_user(field, (const u32 __user *)buf))
 		return -EFAULT;
 	*at = cmos_place(field, &field_len);
+	/* The layout's lengths are constants: the longest fits the buffer. */
+	BUILD_BUG_ON(field_len > CMOS_VALUE_MAX);
 	*len = field_len;
 	if (!field_len || count != field_len)
 		return -EINVAL;
+	return 0;
+}
+
+static int cmos_open(struct inode *inode, struct file *file)
+{
+	/* misc_open() holds the misc lock: the binding is still here. */
+	kref_get(&cmos_of(file)->ref);
+	return nonseekable_open(inode, file);
+}
+
+static int cmos_release(struct inode *inode, struct file *file)
+{
+	kref_put(&cmos_of(file)->ref, cmos_free);
 	return 0;
 }
 
@@ -202,11 +250,12 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 
 static const struct file_operations cmos_fops = {
 	.owner		= THIS_MODULE,
+	.open		= cmos_open,
+	.release	= cmos_release,
 	.read		= cmos_read,
 	.write		= cmos_write,
 	.unlocked_ioctl	= cmos_ioctl,
 	.compat_ioctl	= compat_ptr_ioctl,
-	.llseek		= noop_llseek,
 };
 
 /* The region as an NVMEM device of its own, under the driver's lock. */
@@ -233,12 +282,17 @@ static int cmos_region_write(void *priv, unsigned int at, void *val,
 	return ret;
 }
 
+/*
+ * Named "cmos-region" and a number the NVMEM core hands out: no name that
+ * a device tree or a driver could ask for beforehand, so no lookup by name
+ * returns it.
+ */
 static int cmos_region_register(struct device *dev, struct cmos *cmos)
 {
 	struct nvmem_config config = {
 		.dev		= dev,
-		.name		= "cmos",
-		.id		= NVMEM_DEVID_NONE,
+		.name		= "cmos-region",
+		.id		= NVMEM_DEVID_AUTO,
 		.owner		= THIS_MODULE,
 		.root_only	= true,
 		.reg_read	= cmos_region_read,
@@ -252,25 +306,122 @@ static int cmos_region_register(struct device *dev, struct cmos *cmos)
 	return PTR_ERR_OR_ZERO(devm_nvmem_register(dev, &config));
 }
 
-static void cmos_deregister(void *misc)
+struct cmos_lookup {
+	struct device_node *node;	/* the store's */
+	struct device **provider;	/* its provider's device, held */
+};
+
+/* The store by its node, never by name; the device behind it is kept. */
+static int cmos_store_match(struct device *dev, const void *data)
 {
-	misc_deregister(misc);
+	const struct cmos_lookup *lookup = data;
+
+	if (dev->of_node != lookup->node)
+		return 0;
+	*lookup->provider = get_device(dev->parent);
+	return 1;
+}
+
+static void cmos_store_put(void *store)
+{
+	nvmem_device_put(store);
+}
+
+/*
+ * The store the node names, and a device link to the device that provides
+ * it: when that device's driver unbinds, or its bus goes, the driver core
+ * ends this binding first, and binds it again when the store comes back.
+ */
+static int cmos_store_get(struct device *dev, struct cmos *cmos)
+{
+	struct device *provider = NULL;
+	struct cmos_lookup lookup = { .provider = &provider };
+	int index, ret;
+
+	index = of_property_match_string(dev->of_node, "nvmem-names", "cmos");
+	lookup.node = of_parse_phandle(dev->of_node, "nvmem", index);
+	if (!lookup.node)
+		return dev_err_probe(dev, -ENOENT,
+				     "no store: nvmem = <&store> and nvmem-names = \"cmos\" needed\n");
+	if (of_device_is_compatible(lookup.node, "nvparm,cmos")) {
+		ret = dev_err_probe(dev, -EINVAL, "the store is the cmos region %pOF\n",
+				    lookup.node);
+		goto put_node;
+	}
+	cmos->store = nvmem_device_find(&lookup, cmos_store_match);
+	ret = PTR_ERR_OR_ZERO(cmos->store);
+	if (ret) {
+		dev_err_probe(dev, ret, "store %pOF not available\n", lookup.node);
+		goto put_provider;
+	}
+	ret = devm_add_action_or_reset(dev, cmos_store_put, cmos->store);
+	if (!ret && !device_link_add(dev, provider, DL_FLAG_AUTOPROBE_CONSUMER))
+		ret = dev_err_probe(dev, -EINVAL, "no device link to %s\n",
+				    dev_name(provider));
+put_provider:
+	put_device(provider);
+put_node:
+	of_node_put(lookup.node);
+	return ret;
+}
+
+/* Checks the region, and restores the factory defaults when it must. */
+static int cmos_start(struct device *dev, struct cmos *cmos)
+{
+	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
+	int ret;
+
+	/* Reading the state past the 256 bytes also proves the store's size. */
+	ret = cmos_store_read(cmos, CMOS_STORE_MARK, state, sizeof(state));
+	if (ret < 0)
+		return dev_err_probe(dev, ret,
+				     "region end at %u past the store's end, or unreadable\n",
+				     cmos->base + CMOS_STORE_SIZE);
+	if (memcmp(state, cmos_mark, sizeof(cmos_mark)))
+		dev_info(dev, "no configuration in the region: factory defaults\n");
+	else if (state[sizeof(cmos_mark)])
+		dev_info(dev, "reset requested: factory defaults\n");
+	else
+		return 0;
+	ret = cmos_restore(cmos);
+	if (ret)
+		return dev_err_probe(dev, ret, "factory defaults not stored\n");
+	return 0;
+}
+
+static void cmos_put(void *data)
+{
+	struct cmos *cmos = data;
+
+	kref_put(&cmos->ref, cmos_free);
+}
+
+/* The binding ends: no new opens, and no call reaches the store again. */
+static void cmos_unbind(void *data)
+{
+	struct cmos *cmos = data;
+
+	misc_deregister(&cmos->misc);
+	mutex_lock(&cmos->lock);
+	cmos->gone = true;
+	mutex_unlock(&cmos->lock);
 }
 
 static int cmos_probe(struct platform_device *pdev)
 {
 	struct device *dev = &pdev->dev;
-	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
 	struct cmos *cmos;
 	u32 region[2];
 	int ret;
 
-	cmos = devm_kzalloc(dev, sizeof(*cmos), GFP_KERNEL);
+	cmos = kzalloc(sizeof(*cmos), GFP_KERNEL);
 	if (!cmos)
 		return -ENOMEM;
-	cmos->store = devm_nvmem_device_get(dev, "cmos");
-	if (IS_ERR(cmos->store))
-		return dev_err_probe(dev, PTR_ERR(cmos->store), "no store\n");
+	kref_init(&cmos->ref);
+	mutex_init(&cmos->lock);
+	ret = devm_add_action_or_reset(dev, cmos_put, cmos);
+	if (ret)
+		return ret;
 	ret = device_property_read_u32_array(dev, "nvparm,region", region,
 					     ARRAY_SIZE(region));
 	if (ret)
@@ -279,21 +430,15 @@ static int cmos_probe(struct platform_device *pdev)
 		return dev_err_probe(dev, -EINVAL, "region of %u bytes at %u: %d needed\n",
 				     region[1], region[0], CMOS_STORE_SIZE);
 	cmos->base = region[0];
-	mutex_init(&cmos->lock);
+	ret = cmos_store_get(dev, cmos);
+	if (ret)
+		return ret;
 
-	/* Reading the state past the 256 bytes also proves the store's size. */
-	ret = cmos_store_read(cmos, CMOS_STORE_MARK, state, sizeof(state));
-	if (ret < 0)
-		return dev_err_probe(dev, ret, "region end at %u unreadable\n",
-				     cmos->base + CMOS_STORE_SIZE);
-	if (memcmp(state, cmos_mark, sizeof(cmos_mark)) || state[sizeof(cmos_mark)]) {
-		mutex_lock(&cmos->lock);
-		ret = cmos_restore(cmos);
-		mutex_unlock(&cmos->lock);
-		if (ret)
-			return dev_err_probe(dev, ret, "factory defaults not stored\n");
-		dev_info(dev, "factory defaults\n");
-	}
+	mutex_lock(&cmos->lock);
+	ret = cmos_start(dev, cmos);
+	mutex_unlock(&cmos->lock);
+	if (ret)
+		return ret;
 
 	ret = cmos_region_register(dev, cmos);
 	if (ret)
@@ -305,9 +450,9 @@ static int cmos_probe(struct platform_device *pdev)
 	cmos->misc.parent = dev;
 	ret = misc_register(&cmos->misc);
 	if (ret)
-		return ret;
+		return dev_err_probe(dev, ret, "misc device cmos not registered\n");
 	/* No remove(): its type changed in 6.11; devm undoes the probe alike. */
-	return devm_add_action_or_reset(dev, cmos_deregister, &cmos->misc);
+	return devm_add_action_or_reset(dev, cmos_unbind, cmos);
 }
 
 static const struct of_device_id cmos_of_match[] = {

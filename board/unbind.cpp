@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// The CMOS driver while its world changes, with /dev/cmos held open: the
+// driver unbound and bound again; the EEPROM's driver unbound, which must
+// end the CMOS driver's binding first, and bound again, which must bring
+// it back; and the board's malformed cmos nodes, each failed with its
+// message. Each step has the result it must get, 0 or an errno; one that
+// reaches freed memory also shows on the KASAN board's console.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/klog.h>
+#include <unistd.h>
+
+#include "cmos_requests.h"
+
+// A call: 0, or the errno of its failure.
+#define CALL(call) [] { return (call) < 0 ? errno : 0; }
+
+static unsigned rec[1 + 64] = {1};	// field 1, the IP address; then room for a dump
+static int fd = -1;
+
+// Writes a device's name to its driver's bind or unbind file. Once bound
+// again after the EEPROM's driver, the CMOS driver comes from a work queue.
+static int sysfs(const char *file, const char *name)
+{
+	int f = open(file, O_WRONLY);
+	int got = write(f, name, strlen(name)) < 0 ? errno : 0;
+	close(f);
+	for (int i = 0; i < 50 && strstr(file, "/bind") && access("/dev/cmos", F_OK); i++)
+		usleep(100000);
+	return got;
+}
+
+// The kernel's log holds text. Read whole, it only grows: zeros follow it.
+static int logged(const char *text)
+{
+	static char log[1 << 17];	// the kernel's CONFIG_LOG_BUF_SHIFT=17
+	return klogctl(3, log, sizeof(log) - 1) > 0 && strstr(log, text) ? 0 : ENOENT;
+}
+
+static const struct { const char *what; int result; int (*step)(); } steps[] = {
+	{"open /dev/cmos", 0, CALL(fd = open("/dev/cmos", O_RDWR))},
+	{"unbind the driver", 0, [] { return sysfs("/sys/bus/platform/drivers/cmos/unbind", "soc@fe0000000:cmos"); }},
+	{"read on the open descriptor", ENODEV, CALL(read(fd, rec, 4))},
+	{"write on it", ENODEV, CALL(write(fd, rec, 4))},
+	{"dump on it", ENODEV, CALL(ioctl(fd, CMOS_IOC_DUMP_NUMBER, rec + 1))},
+	{"bind the driver again", 0, [] { return sysfs("/sys/bus/platform/drivers/cmos/bind", "soc@fe0000000:cmos"); }},
+	{"read on the descriptor from before", ENODEV, CALL(read(fd, rec, 4))},
+	{"close it; open /dev/cmos", 0, [] { close(fd); return (fd = open("/dev/cmos", O_RDWR)) < 0 ? errno : 0; }},
+	{"unbind the EEPROM's driver", 0, [] { return sysfs("/sys/bus/i2c/drivers/at24/unbind", "0-0050"); }},
+	{"read on the open descriptor", ENODEV, CALL(read(fd, rec, 4))},
+	{"bind the EEPROM's driver again", 0, [] { return sysfs("/sys/bus/i2c/drivers/at24/bind", "0-0050"); }},
+	{"close it; open /dev/cmos, the driver back", 0, [] { close(fd); return (fd = open("/dev/cmos", O_RDWR)) < 0 ? errno : 0; }},
+	{"a node without nvmem-names", 0, [] { return logged("cmos-unnamed: error -ENOENT: no store:"); }},
+	{"a node whose store is a cmos node", 0, [] { return logged("cmos-on-cmos: error -EINVAL: the store is the cmos"); }},
+	{"a region too small", 0, [] { return logged("cmos-small: error -EINVAL: region of 260 bytes at 768: 261 needed"); }},
+	{"a region past the store's end", 0, [] { return logged("cmos-outside: error -EINVAL: region end at 4097 past"); }},
+	{"a node without nvparm,region", 0, [] { return logged("cmos-unplaced: error -EINVAL: no region:"); }},
+};
+
+int main()
+{
+	int wrong = 0;
+	for (const auto &s : steps)
+		if (int got = s.step(); got != s.result && ++wrong)
+			printf("unbind: %s: expected %s, got %s\n", s.what, strerror(s.result), strerror(got));
+	return wrong != 0;
+}
