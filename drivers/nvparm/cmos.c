@@ -34,7 +34,6 @@
  */
 #define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
-#include <linux/build_bug.h>
 #include <linux/device.h>
 #include <linux/fs.h>
 #include <linux/kref.h>
@@ -56,7 +55,6 @@
 
 /* Where the value bytes start in the caller's record, after the field. */
 #define CMOS_VALUE_AT	sizeof(u32)
-#define CMOS_VALUE_MAX	16
 
 struct cmos {
 	struct kref ref;	/* the binding's, and one for each open file */
@@ -148,8 +146,6 @@ static int cmos_field(const char __user *buf, size_t count, unsigned int *at,
 	if (get_user(field, (const u32 __user *)buf))
 		return -EFAULT;
 	*at = cmos_place(field, &field_len);
-	/* The layout's lengths are constants: the longest fits the buffer. */
-	BUILD_BUG_ON(field_len > CMOS_VALUE_MAX);
 	*len = field_len;
 	if (!field_len || count != field_len)
 		return -EINVAL;
@@ -173,7 +169,7 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 			 loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];	/* no field is longer: the layout holds it */
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -195,7 +191,7 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 			  size_t count, loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];	/* no field is longer: the layout holds it */
 	unsigned int at;
 	size_t len;
 	int ret;

@@ -15,8 +15,12 @@
 #define CMOS_RAW_FIRST		120
 #define CMOS_RAW_LAST		255
 
-/* The longest value of a field: ipv6. */
+/*
+ * The longest value of a field, ipv6's: a buffer of this many bytes holds
+ * any field. CMOS_LEN() makes a length longer than that fail to compile.
+ */
 #define CMOS_FIELD_MAX		16
+#define CMOS_LEN(n)		((n) + 0 * sizeof(char[(n) <= CMOS_FIELD_MAX ? 1 : -1]))
 
 enum {
 	CMOS_FIELD_IP		= 1,
@@ -39,16 +43,16 @@ struct cmos_place {
 };
 
 static const struct cmos_place cmos_places[] = {
-	{ CMOS_FIELD_IP,		4,	16 },
-	{ CMOS_FIELD_MASK,		4,	20 },
-	{ CMOS_FIELD_GW,		4,	24 },
-	{ CMOS_FIELD_SERVER,		4,	28 },
-	{ CMOS_FIELD_CONSOLE,		2,	32 },
-	{ CMOS_FIELD_LAST,		4,	36 },
-	{ CMOS_FIELD_MENU,		1,	40 },
-	{ CMOS_FIELD_IPV6,		16,	48 },
-	{ CMOS_FIELD_IPV6_MASK,		4,	64 },
-	{ CMOS_FIELD_ZCFG,		1,	68 },
+	{ CMOS_FIELD_IP,		CMOS_LEN(4),	16 },
+	{ CMOS_FIELD_MASK,		CMOS_LEN(4),	20 },
+	{ CMOS_FIELD_GW,		CMOS_LEN(4),	24 },
+	{ CMOS_FIELD_SERVER,		CMOS_LEN(4),	28 },
+	{ CMOS_FIELD_CONSOLE,		CMOS_LEN(2),	32 },
+	{ CMOS_FIELD_LAST,		CMOS_LEN(4),	36 },
+	{ CMOS_FIELD_MENU,		CMOS_LEN(1),	40 },
+	{ CMOS_FIELD_IPV6,		CMOS_LEN(16),	48 },
+	{ CMOS_FIELD_IPV6_MASK,		CMOS_LEN(4),	64 },
+	{ CMOS_FIELD_ZCFG,		CMOS_LEN(1),	68 },
 };
 
 /*
