@@ -3,11 +3,11 @@
 // the CMOS driver's region of it (the driver's NVMEM device, by its parent)
 // and where the device tree puts that region, and by the phase it keeps in
 // a second EEPROM (0x51), which the driver does not know:
-//   0  a fresh store: the factory defaults; the case table; the driver under
-//      stress; the driver and the EEPROM's driver unbound and bound again;
-//      a reset requested, then a real reboot
-//   1  after the reboot: the factory defaults again; values written; power off
-//   2  the next power-on: the values are still there; power off
+//   FRESH_STORE  the factory defaults; the case table; the driver under
+//                stress; the driver and the EEPROM's driver unbound and
+//                bound again; a reset requested, then a real reboot
+//   REBOOTED     the factory defaults again; values written; power off
+//   POWERED_ON   the next power-on: the values are still there; power off
 // Each boot ends with every byte of the board's EEPROM outside the region
 // held against /eeprom.known, what the board test put there, then with
 // "N passed, N failed", the console drained first.
@@ -24,13 +24,18 @@
 
 #include "cmos_layout.h"
 
+enum Phase : unsigned char { FRESH_STORE, REBOOTED, POWERED_ON };
+
 static std::string store, eeprom, phases;
 static unsigned region_at, region_size;
 static int passed, failed;
 
 static void report(const char *name, bool ok)
 {
-	(ok ? passed : failed)++;
+	if (ok)
+		passed++;
+	else
+		failed++;
 	printf("%s - %s\n", ok ? "ok" : "FAIL", name);
 	fflush(stdout);
 }
@@ -49,9 +54,9 @@ static int run(std::vector<const char *> argv)
 static bool file_io(const std::string &file, bool write, off_t at, void *bytes, size_t len)
 {
 	int fd = open(file.c_str(), write ? O_WRONLY : O_RDONLY);
-	bool ok = (write ? pwrite(fd, bytes, len, at) : pread(fd, bytes, len, at)) == (ssize_t)len;
+	ssize_t done = write ? pwrite(fd, bytes, len, at) : pread(fd, bytes, len, at);
 	close(fd);
-	return ok;
+	return done == (ssize_t)len;
 }
 
 // The region holds these bytes at at: read in the EEPROM, not through the driver.
@@ -106,6 +111,27 @@ static bool factory_defaults()
 	return holds(0, cmos) && holds(CMOS_STORE_MARK, {'c', 'm', 'o', 's', 0});
 }
 
+// A fresh store: the factory defaults, the case table, the driver under
+// stress and through unbinds, then a reset asked for.
+static void fresh_store()
+{
+	unsigned char none = 0;
+	glob_t files;
+	report("a region of other bytes starts with the factory defaults", factory_defaults());
+	std::vector<const char *> cases = {"/runner", "--board", store.c_str()};
+	if (!glob("/cases/*.cases", 0, nullptr, &files))
+		cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
+	cases.insert(cases.end(), {"--", "/nvparm"});
+	report("the case table", run(cases) == 0);
+	report("the driver under stress and hostile calls", run({"/stress", store.c_str()}) == 0);
+	report("the driver unbound and bound again, its malformed nodes", run({"/unbind"}) == 0);
+	eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");	// bound again, maybe renamed
+	file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
+	run({"/nvparm", "-w", "ip", "10.1.2.3"});
+	run({"/nvparm", "-R"});
+	report("a reset waits for the reboot", holds(16, {10, 1, 2, 3}) && holds(CMOS_STORE_RESET, {1}));
+}
+
 int main()
 {
 	mount("proc", "/proc", "proc", 0, nullptr);
@@ -113,42 +139,33 @@ int main()
 	mount("devtmpfs", "/dev", "devtmpfs", 0, nullptr);
 	for (int i = 0; i < 50 && access("/dev/cmos", F_OK); i++)
 		usleep(100000);
-	glob_t files;
 	eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");
 	phases = first("/sys/bus/i2c/devices/0-0051/*/nvmem");
 	store = first("/sys/bus/platform/drivers/cmos/*/cmos-region*/nvmem");
-	unsigned char phase = 0xff, next, none = 0;
-	report("the driver's device and region", !access("/dev/cmos", F_OK) && !access(store.c_str(), F_OK) && region() &&
-	       file_io(phases, false, 0, &phase, 1));
+	unsigned char phase = 0xff;
+	bool found = !access("/dev/cmos", F_OK) && !access(store.c_str(), F_OK) && region();
+	report("the driver's device and region", found && file_io(phases, false, 0, &phase, 1));
 	// The next boot's phase first: a boot that dies is not run again.
-	file_io(phases, true, 0, &(next = phase + 1), 1);
+	unsigned char next = phase + 1;
+	file_io(phases, true, 0, &next, 1);
 
-	if (phase == 0) {
-		report("a region of other bytes starts with the factory defaults", factory_defaults());
-		std::vector<const char *> cases = {"/runner", "--board", store.c_str()};
-		if (!glob("/cases/*.cases", 0, nullptr, &files))
-			cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
-		cases.insert(cases.end(), {"--", "/nvparm"});
-		report("the case table", run(cases) == 0);
-		report("the driver under stress and hostile calls", run({"/stress", store.c_str()}) == 0);
-		report("the driver unbound and bound again, its malformed nodes", run({"/unbind"}) == 0);
-		eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");	// bound again, maybe renamed
-		file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
-		run({"/nvparm", "-w", "ip", "10.1.2.3"});
-		run({"/nvparm", "-R"});
-		report("a reset waits for the reboot", holds(16, {10, 1, 2, 3}) && holds(CMOS_STORE_RESET, {1}));
-	} else if (phase == 1) {
+	if (phase == FRESH_STORE) {
+		fresh_store();
+	} else if (phase == REBOOTED) {
 		report("the reboot restored the factory defaults", factory_defaults());
 		run({"/nvparm", "-w", "ip", "10.20.30.40"});
 		run({"/nvparm", "-O", "200", "77"});
-		report("values written before power-off", holds(16, {10, 20, 30, 40}) && holds(200, {77}));
 	} else {
-		report("the values survived the power-off", phase == 2 && holds(16, {10, 20, 30, 40}) && holds(200, {77}));
+		report("the values survived the power-off", phase == POWERED_ON && holds(16, {10, 20, 30, 40}) &&
+		       holds(200, {77}));
 	}
 	report("the board's data outside the region unchanged", board_data_kept());
 	printf("%d passed, %d failed\n", passed, failed);
 	fflush(stdout);
 	tcdrain(1);
 	sync();
-	reboot(phase == 0 ? RB_AUTOBOOT : RB_POWER_OFF);
+	// The fresh store's boot ends in a real reboot; the others power off.
+	if (phase == FRESH_STORE)
+		reboot(RB_AUTOBOOT);
+	reboot(RB_POWER_OFF);
 }
