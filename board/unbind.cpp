@@ -63,8 +63,12 @@ static const struct { const char *what; int result; int (*step)(); } steps[] = {
 int main()
 {
 	int wrong = 0;
-	for (const auto &s : steps)
-		if (int got = s.step(); got != s.result && ++wrong)
-			printf("unbind: %s: expected %s, got %s\n", s.what, strerror(s.result), strerror(got));
+	for (const auto &s : steps) {
+		int got = s.step();
+		if (got == s.result)
+			continue;
+		printf("unbind: %s: expected %s, got %s\n", s.what, strerror(s.result), strerror(got));
+		wrong++;
+	}
 	return wrong != 0;
 }
