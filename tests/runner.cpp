@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -38,11 +39,10 @@ struct Case {
 
 enum Result { SKIPPED, FAILED, PASSED };
 
-// Every expectation's name, and whether it gathers a line each time.
-static const std::map<std::string, bool> names = {
-	{"out", true}, {"err", true}, {"before", true}, {"after", true}, {"input", true}, {"trace", false},
-	{"exit", false}, {"fail", false}, {"cmdline", false}, {"stdin", false}, {"stdout", false}, {"stderr", false},
-};
+// Every expectation's name; those that gather a line each time.
+static const std::set<std::string> names = {"out", "err", "before", "after", "input", "trace", "exit", "fail",
+					    "cmdline", "stdin", "stdout", "stderr"};
+static const std::set<std::string> line_names = {"out", "err", "before", "after", "input"};
 static std::string store;	// the board's store; empty on the desk
 static std::string dir;		// the scratch folder
 static std::vector<std::string> settings, command;
@@ -59,16 +59,11 @@ static std::string slurp(const std::string &path)
 static std::string unescape(const std::string &s)
 {
 	const std::string codes = "tns", chars = "\t\n ";
-	std::string out;
-	for (size_t i = 0; i < s.size(); i++) {
-		bool escaped = s[i] == '\\' && i + 1 < s.size();
-		if (escaped)
-			i++;
-		size_t code = codes.find(s[i]);
-		if (escaped && code != std::string::npos)
-			out += chars[code];
-		else
-			out += s[i];
+	std::string out = s;
+	for (size_t at = out.find('\\'); at != std::string::npos && at + 1 < out.size(); at = out.find('\\', at + 1)) {
+		out.erase(at, 1);
+		if (codes.find(out[at]) != std::string::npos)
+			out[at] = chars[codes.find(out[at])];
 	}
 	return out;
 }
@@ -84,7 +79,7 @@ static bool expect(Case &c, const std::string &item, const std::string &folder)
 		text = unescape(item.substr(space + 1));
 	if (!names.count(name))
 		return false;
-	bool line = names.at(name);
+	bool line = line_names.count(name);
 	if (line && text[0] == '<')
 		text = slurp(folder + text.substr(1));
 	else if (line)
@@ -202,9 +197,7 @@ static Result check(Case &c)
 	bool board = !store.empty();
 	if (board && (c.want.count("fail") || c.want.count("cmdline")))
 		return SKIPPED;
-	std::string image = dir + "/cmos.img";
-	if (board)
-		image = store;
+	std::string image = board ? store : dir + "/cmos.img";
 	std::fstream(image, std::ios::in | std::ios::out | std::ios::binary) << cmos(c.want["before"]);
 	c.want.emplace("cmdline", "bootdev=eobc0 server_ip=10.9.8.7\n");	// the board's
 	c.want.emplace("exit", "1");
@@ -213,10 +206,8 @@ static Result check(Case &c)
 	for (const char *file : {"/trace", "/out", "/err"})
 		unlink((dir + file).c_str());
 
-	std::map<std::string, std::string> got;
-	got["exit"] = std::to_string(run(c));
-	got["out"] = slurp(dir + "/out");
-	got["err"] = slurp(dir + "/err");
+	std::map<std::string, std::string> got = {{"exit", std::to_string(run(c))},
+						  {"out", slurp(dir + "/out")}, {"err", slurp(dir + "/err")}};
 	// The simulator's trace, one call a line, against "CALL; CALL...".
 	if (!board && c.want.count("trace")) {
 		std::string calls = c.want["trace"];

@@ -6,15 +6,13 @@
 // vector allocated to its size, so that ASan sees a read past either, in
 // the option loop, the boot-server lookup or the file reader.
 // "-w KEYWORD VALUE" must write once and say nothing, or write nothing and
-// say why on stderr; and what "--save" prints, loaded over the factory
-// defaults, must save again the same.
+// say why on stderr.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <getopt.h>
 #include <string>
-#include <unistd.h>
 
 #include "nvparm.h"
 
@@ -41,46 +39,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 static char out[1 << 16], err[1 << 16];
 
-// Runs nvparm with argv and what it reads from input, keeping what it
-// prints in out and err; its status.
-static int run(int argc, char **argv, const void *input, size_t size)
-{
-	FILE *real_stdin = stdin, *real_stdout = stdout, *real_stderr = stderr;
-	out[0] = err[0] = '\0';
-	stdin = fmemopen(const_cast<void *>(input), size, "r");
-	// What is printed goes to memory, one byte short so that it ends in a NUL.
-	stdout = fmemopen(out, sizeof(out) - 1, "w");
-	stderr = fmemopen(err, sizeof(err) - 1, "w");
-	device_writes = 0;
-	optind = 0;
-	int status = configure(argc, argv);
-	fclose(stdin);
-	fclose(stdout);
-	fclose(stderr);
-	stdin = real_stdin;
-	stdout = real_stdout;
-	stderr = real_stderr;
-	return status;
-}
-
-// What --save printed, loaded over the factory defaults (an emptied
-// image), saves again the same.
-static void save_loads_back()
-{
-	static char saved[sizeof(out)];
-	char name[] = "nvparm", save[] = "--save", load[] = "--load", from_stdin[] = "-";
-	char *saving[] = {name, save, nullptr};
-	char *loading[] = {name, load, from_stdin, nullptr};
-
-	memcpy(saved, out, sizeof(out));
-	if (truncate(getenv("NVPARM_SIM_IMAGE"), 0) != 0)
-		abort();
-	if (run(3, loading, saved, strlen(saved)) != 0 || run(2, saving, saved, 0) != 0 || strcmp(out, saved)) {
-		fprintf(stderr, "--save did not load back: %s\nsaved:\n%s\nthen:\n%s\n", err, saved, out);
-		abort();
-	}
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	// The first word is the kernel command line "-r last" reads.
@@ -99,15 +57,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		at += len + 1;
 	}
 	char **words = (char **)memcpy(malloc((argc + 1) * sizeof(char *)), argv, (argc + 1) * sizeof(char *));
-	int status = run(argc, words, data, first_end ? first_end - data : size);
+
+	// What is printed goes to memory, one byte short so that it ends in a
+	// NUL; what is read comes from the first word.
+	FILE *real_stdin = stdin, *real_stdout = stdout, *real_stderr = stderr;
+	out[0] = err[0] = '\0';
+	stdin = fmemopen(const_cast<uint8_t *>(data), first_end ? first_end - data : size, "r");
+	stdout = fmemopen(out, sizeof(out) - 1, "w");
+	stderr = fmemopen(err, sizeof(err) - 1, "w");
+	device_writes = 0;
+	optind = 0;
+	configure(argc, words);
+	fclose(stdin);
+	fclose(stdout);
+	fclose(stderr);
+	stdin = real_stdin;
+	stdout = real_stdout;
+	stderr = real_stderr;
 
 	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0])) {
 		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n", argv[2], argv[3],
 			device_writes, out, err);
 		abort();
 	}
-	if (argc == 2 && !strcmp(argv[1], "--save") && status == 0)
-		save_loads_back();
 	for (int i = 0; i < argc; i++)
 		free(argv[i]);
 	free(words);
