@@ -91,7 +91,8 @@ int cmos_access_lock(bool exclusive)
 	int lock = open("/dev/cmos", O_RDWR | O_CLOEXEC);
 	if (lock < 0)
 		return failed("open");
-	if (flock(lock, exclusive ? LOCK_EX : LOCK_SH) < 0) {
+	// A kernel built without file locking has nothing to hold others off with.
+	if (flock(lock, exclusive ? LOCK_EX : LOCK_SH) < 0 && errno != ENOSYS) {
 		int cause = errno;
 		close(lock);
 		errno = cause;

@@ -14,7 +14,8 @@
 int cmos_access_main(int oper, int field, uchar *input);
 
 // Holds every other whole-configuration load or save off while one runs:
-// an flock on the device, exclusive to write it, shared to read it.
+// an flock on the device, exclusive to write it, shared to read it; none
+// on a kernel without file locking.
 // Returns the descriptor that cmos_access_unlock releases, or -1 as above.
 int cmos_access_lock(bool exclusive);
 void cmos_access_unlock(int lock);

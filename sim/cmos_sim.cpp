@@ -14,7 +14,8 @@
 //   NVPARM_SIM_FAIL     faults, comma-separated: open=ENOENT, open=EACCES,
 //                       read, write, ioctl, close (the last four fail with
 //                       EIO), read:N and write:N (only those of field N),
-//                       cmdline ("/proc/cmdline" cannot be opened)
+//                       flock (ENOSYS, as without the kernel's file
+//                       locking), cmdline ("/proc/cmdline" cannot be opened)
 // Each exchange holds a lock on the image for its read, change and write,
 // so that processes sharing one image lose nothing. A reset request leaves
 // "<image>.reset-pending"; the reboot of the cmos-sim wrapper then empties
@@ -407,7 +408,10 @@ int flock(int fd, int operation)
 {
 	if (!is_cmos_fd(fd))
 		return REAL(flock)(fd, operation);
-	return trace(REAL(flock)(fd, operation), operation & LOCK_EX ? "flock exclusive" : "flock shared");
+	const char *call = operation & LOCK_EX ? "flock exclusive" : "flock shared";
+	if (fault("flock"))
+		return trace(fail(ENOSYS), call);
+	return trace(REAL(flock)(fd, operation), call);
 }
 
 int close(int fd)
