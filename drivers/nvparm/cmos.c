@@ -55,6 +55,8 @@
 
 /* Where the value bytes start in the caller's record, after the field. */
 #define CMOS_VALUE_AT	sizeof(u32)
+/* A field's length is a byte in the layout's table: no value is longer. */
+#define CMOS_VALUE_MAX	(1U << (8 * sizeof(cmos_places[0].len)))
 
 struct cmos {
 	struct kref ref;	/* the binding's, and one for each open file */
@@ -169,7 +171,7 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 			 loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_FIELD_MAX];	/* no field is longer: the layout holds it */
+	u8 val[CMOS_VALUE_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -191,7 +193,7 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 			  size_t count, loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_FIELD_MAX];	/* no field is longer: the layout holds it */
+	u8 val[CMOS_VALUE_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;

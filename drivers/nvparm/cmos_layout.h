@@ -15,12 +15,8 @@
 #define CMOS_RAW_FIRST		120
 #define CMOS_RAW_LAST		255
 
-/*
- * The longest value of a field, ipv6's: a buffer of this many bytes holds
- * any field. CMOS_LEN() makes a length longer than that fail to compile.
- */
+/* The longest value of a field, ipv6's. */
 #define CMOS_FIELD_MAX		16
-#define CMOS_LEN(n)		((n) + 0 * sizeof(char[(n) <= CMOS_FIELD_MAX ? 1 : -1]))
 
 enum {
 	CMOS_FIELD_IP		= 1,
@@ -35,7 +31,10 @@ enum {
 	CMOS_FIELD_ZCFG		= 13,
 };
 
-/* Every named field: its number, its length in bytes, and where it sits. */
+/*
+ * Every named field: its number, its length in bytes, and where it sits;
+ * field 0, which names nothing, ends the table.
+ */
 struct cmos_place {
 	unsigned char field;
 	unsigned char len;
@@ -43,16 +42,17 @@ struct cmos_place {
 };
 
 static const struct cmos_place cmos_places[] = {
-	{ CMOS_FIELD_IP,		CMOS_LEN(4),	16 },
-	{ CMOS_FIELD_MASK,		CMOS_LEN(4),	20 },
-	{ CMOS_FIELD_GW,		CMOS_LEN(4),	24 },
-	{ CMOS_FIELD_SERVER,		CMOS_LEN(4),	28 },
-	{ CMOS_FIELD_CONSOLE,		CMOS_LEN(2),	32 },
-	{ CMOS_FIELD_LAST,		CMOS_LEN(4),	36 },
-	{ CMOS_FIELD_MENU,		CMOS_LEN(1),	40 },
-	{ CMOS_FIELD_IPV6,		CMOS_LEN(16),	48 },
-	{ CMOS_FIELD_IPV6_MASK,		CMOS_LEN(4),	64 },
-	{ CMOS_FIELD_ZCFG,		CMOS_LEN(1),	68 },
+	{ CMOS_FIELD_IP,		4,	16 },
+	{ CMOS_FIELD_MASK,		4,	20 },
+	{ CMOS_FIELD_GW,		4,	24 },
+	{ CMOS_FIELD_SERVER,		4,	28 },
+	{ CMOS_FIELD_CONSOLE,		2,	32 },
+	{ CMOS_FIELD_LAST,		4,	36 },
+	{ CMOS_FIELD_MENU,		1,	40 },
+	{ CMOS_FIELD_IPV6,		CMOS_FIELD_MAX,	48 },
+	{ CMOS_FIELD_IPV6_MASK,		4,	64 },
+	{ CMOS_FIELD_ZCFG,		1,	68 },
+	{ 0, 0, 0 }
 };
 
 /*
@@ -74,7 +74,7 @@ static inline unsigned int cmos_place(unsigned int field, unsigned int *len)
 {
 	unsigned int i;
 
-	for (i = 0; i < sizeof(cmos_places) / sizeof(cmos_places[0]); i++) {
+	for (i = 0; cmos_places[i].field; i++) {
 		if (cmos_places[i].field == field) {
 			*len = cmos_places[i].len;
 			return cmos_places[i].at;
