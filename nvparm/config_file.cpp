@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "cmos_defs.h"
 #include "cmos_intf.h"
@@ -328,8 +329,9 @@ static int write_settings(const char *path, settings_t *settings)
 int load_cmos(const char *path)
 {
 	settings_t settings = {};
-	bool from_stdin = !strcmp(path, "-");
-	FILE *in = from_stdin ? stdin : fopen(path, "r");
+	// Standard input is read through a stream of its own, closed as a
+	// file's is; fd 0 stays open.
+	FILE *in = strcmp(path, "-") ? fopen(path, "r") : fdopen(dup(0), "r");
 
 	if (!in) {
 		fprintf(stderr, "nvparm: %s: %s\n", path, strerror(errno));
@@ -340,8 +342,7 @@ int load_cmos(const char *path)
 		fprintf(stderr, "nvparm: %s: read error\n", path);
 		faults++;
 	}
-	if (!from_stdin)
-		fclose(in);
+	fclose(in);
 	if (faults)
 		return 1;
 	return write_settings(path, &settings);

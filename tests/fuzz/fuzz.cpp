@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <getopt.h>
 #include <string>
+#include <unistd.h>
 
 #include "nvparm.h"
 
@@ -58,20 +60,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	}
 	char **words = (char **)memcpy(malloc((argc + 1) * sizeof(char *)), argv, (argc + 1) * sizeof(char *));
 
-	// What is printed goes to memory, one byte short so that it ends in a
-	// NUL; what is read comes from the first word.
-	FILE *real_stdin = stdin, *real_stdout = stdout, *real_stderr = stderr;
+	// What is read comes from the first word, the kernel command line's
+	// file; what is printed goes to memory, one byte short so that it ends
+	// in a NUL.
+	int in = open(getenv("NVPARM_SIM_CMDLINE"), O_RDONLY);
+	if (in < 0 || dup2(in, 0) != 0 || close(in))
+		abort();
+	FILE *real_stdout = stdout, *real_stderr = stderr;
 	out[0] = err[0] = '\0';
-	stdin = fmemopen(const_cast<uint8_t *>(data), first_end ? first_end - data : size, "r");
 	stdout = fmemopen(out, sizeof(out) - 1, "w");
 	stderr = fmemopen(err, sizeof(err) - 1, "w");
 	device_writes = 0;
 	optind = 0;
 	configure(argc, words);
-	fclose(stdin);
 	fclose(stdout);
 	fclose(stderr);
-	stdin = real_stdin;
 	stdout = real_stdout;
 	stderr = real_stderr;
 
