@@ -252,7 +252,7 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 		if (!word)
 			continue;
 		int k = key_named(word);
-		setting_t *s = &settings->list[settings->count];
+		uchar bytes[CMOS_FIELD_MAX] = {};
 
 		if (k < 0) {
 			say_fault(path, n, "%s is not a keyword or an offset from %d to %d", word,
@@ -261,14 +261,16 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 			say_fault(path, n, "%s has no value", word);
 		} else if (extra) {
 			say_fault(path, n, "%s: more than one value: %s %s", word, value, extra);
-		} else if (!parse_value(k, value, s->bytes)) {
+		} else if (!parse_value(k, value, bytes)) {
 			say_not_a_value(path, n, k, value);
 		} else if (line_of(settings, k)) {
 			say_fault(path, n, "%s given again, first on line %d", word, line_of(settings, k));
 		} else {
+			// A new key: the list has room for every key once.
+			setting_t *s = &settings->list[settings->count++];
 			s->key = k;
 			s->line = n;
-			settings->count++;
+			memcpy(s->bytes, bytes, sizeof(bytes));
 			continue;
 		}
 		faults++;
