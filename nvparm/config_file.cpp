@@ -97,13 +97,13 @@ static bool parse_value(int k, const char *text, uchar *bytes)
 		unsigned long long n = 0;
 		if (part > 0 && *text++ != '.')
 			return false;
-		const char *digits = text;
+		const char *start = text;
 		while (*text >= '0' && *text <= '9') {
 			n = n * 10 + (*text++ - '0');
 			if (n > part_max(key))
 				return false;
 		}
-		if (text == digits)
+		if (text == start)
 			return false;
 		for (int i = width - 1; i >= 0; i--) {
 			bytes[part * width + i] = n;
