@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The whole configuration as text, one "key value" a line: --show and
-// --save print it, --load checks a file of it line by line and, when every
-// line is sound, writes what differs. A key is a field's keyword or a raw
-// offset. What a value looks like follows from the field's form and length
-// in cmos_fields alone: IPv6 text, or numbers of equal width joined by dots
-// (an IPv4 address is four of one byte, the console two, the prefix length
-// one of four bytes).
+// --save print it; --load and --diff check a file of it line by line and,
+// when every line is sound, write or print what differs. A key is a
+// field's keyword or a raw offset. What a value looks like follows from
+// the field's form and length in cmos_fields alone: IPv6 text, or numbers
+// of equal width joined by dots (an IPv4 address is four of one byte, the
+// console two, the prefix length one of four bytes).
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -16,13 +16,21 @@
 
 #include "cmos_defs.h"
 #include "cmos_intf.h"
-#include "nvparm.h"
+#include "config_file.h"
+#include "say.h"
 
 constexpr int NAMED_KEYS = sizeof(cmos_fields) / sizeof(cmos_fields[0]);
 constexpr int KEYS = NAMED_KEYS + CMOS_RAW_LAST - CMOS_RAW_FIRST + 1;
 
 // The longest line a file may have, its newline aside.
 constexpr int LINE_MAX_CHARS = 255;
+
+// The longest file: every key once on a line of the longest length, and
+// as many lines again for comments and blanks. /dev/zero ends here.
+constexpr long FILE_MAX_BYTES = 2L * KEYS * (LINE_MAX_CHARS + 1);
+
+// A value as text: IPv6's is the longest.
+constexpr int VALUE_TEXT_MAX = INET6_ADDRSTRLEN;
 
 // A key: a named field, or a raw offset, which is a number of one byte.
 typedef struct cmos_key__ {
@@ -113,33 +121,29 @@ static bool parse_value(int k, const char *text, uchar *bytes)
 	return *text == '\0';
 }
 
-// Prints the value as --load takes it back.
-static void print_value(const cmos_key_t &key, const uchar *bytes)
+// The value as --load takes it back, in text.
+static const char *value_text(const cmos_key_t &key, const uchar *bytes, char text[VALUE_TEXT_MAX])
 {
-	char ipv6[INET6_ADDRSTRLEN];
-
-	if (!key.parts) {
-		puts(inet_ntop(AF_INET6, bytes, ipv6, sizeof(ipv6)));
-		return;
-	}
+	if (!key.parts)
+		return inet_ntop(AF_INET6, bytes, text, VALUE_TEXT_MAX);
 	int width = key.len / key.parts;
+	int at = 0;
 	for (int part = 0; part < key.parts; part++) {
 		unsigned long n = 0;
 		for (int i = 0; i < width; i++)
 			n = n << 8 | bytes[part * width + i];
-		printf(part ? ".%lu" : "%lu", n);
+		at += snprintf(text + at, VALUE_TEXT_MAX - at, part ? ".%lu" : "%lu", n);
 	}
-	putchar('\n');
+	return text;
 }
 
 // The device locked, or -1 when it cannot be, said on standard error.
 static int lock_cmos(bool exclusive)
 {
 	int lock = cmos_access_lock(exclusive);
-	char cause[CAUSE_MAX];
 
 	if (lock < 0)
-		fprintf(stderr, "nvparm: %s\n", device_cause(cause));
+		say_device_cause();
 	return lock;
 }
 
@@ -153,16 +157,15 @@ int show_cmos(bool with_raw)
 		return 1;
 	for (int k = 0; k < (with_raw ? KEYS : NAMED_KEYS); k++) {
 		uchar bytes[CMOS_FIELD_MAX] = {};
-		char digits[12];
+		char digits[12], text[VALUE_TEXT_MAX];
 		cmos_key_t key = key_at(k, digits);
 
 		if (cmos_access_main(CMOS_READ, key.field, bytes) != 0) {
-			fprintf(stderr, "nvparm: %s: %s\n", key.name, device_cause(cause));
+			say("%s: %s", key.name, device_cause(cause));
 			status = 1;
 			continue;
 		}
-		printf("%s ", key.name);
-		print_value(key, bytes);
+		printf("%s %s\n", key.name, value_text(key, bytes, text));
 	}
 	cmos_access_unlock(lock);
 	if (!stdout_flushed())
@@ -174,34 +177,41 @@ int show_cmos(bool with_raw)
 __attribute__((format(printf, 3, 4)))
 static void say_fault(const char *path, int line, const char *format, ...)
 {
+	// The words of one line, and what is said of them.
+	char what[3 * LINE_MAX_CHARS + 128];
 	va_list ap;
 
-	fprintf(stderr, "nvparm: %s:%d: ", path, line);
 	va_start(ap, format);
-	vfprintf(stderr, format, ap);
+	vsnprintf(what, sizeof(what), format, ap);
 	va_end(ap);
-	putc('\n', stderr);
+	say("%s:%d: %s", path, line, what);
 }
 
-// Reads one line, without its newline, into line. Returns its length, -1
-// at the end of the file, -2 when it does not fit or holds a NUL byte; the
-// whole of such a line is read, so that it is one faulty line.
-static int read_line(FILE *in, char *line, int size)
+enum { END_OF_FILE = -1, NOT_TEXT = -2, TOO_LONG = -3 };
+
+// Reads one line, without its newline, into line, and counts its bytes
+// against what the file may still hold. Returns its length, END_OF_FILE,
+// NOT_TEXT when it does not fit or holds a NUL byte (the whole of such a
+// line is read, so that it is one faulty line), or TOO_LONG when the file
+// goes past its bound.
+static int read_line(FILE *in, char *line, int size, long *left)
 {
 	int len = 0;
 	int c;
 	bool text = true;
 
-	while ((c = getc(in)) != EOF && c != '\n') {
+	while ((c = getc(in)) != EOF && (*left)-- > 0 && c != '\n') {
 		if (c == '\0' || len + 1 == size)
 			text = false;
 		else
 			line[len++] = c;
 	}
 	line[len] = '\0';
+	if (*left < 0)
+		return TOO_LONG;
 	if (c == EOF && len == 0 && text)
-		return -1;
-	return text ? len : -2;
+		return END_OF_FILE;
+	return text ? len : NOT_TEXT;
 }
 
 // A value that is not one of the key's: what it should have been.
@@ -233,20 +243,34 @@ static int line_of(const settings_t *settings, int k)
 static int read_settings(FILE *in, const char *path, settings_t *settings)
 {
 	static const char blanks[] = " \t\r\v\f";
+	static const char byte_order_mark[] = "\xef\xbb\xbf";
 	char line[LINE_MAX_CHARS + 1];
+	long left = FILE_MAX_BYTES;
 	int faults = 0;
 
 	for (int n = 1;; n++) {
-		int len = read_line(in, line, sizeof(line));
-		if (len == -1)
+		int len = read_line(in, line, sizeof(line), &left);
+		if (len == END_OF_FILE && ferror(in)) {
+			say("%s: %s", path, strerror(errno));
+			return faults + 1;
+		}
+		if (len == END_OF_FILE)
 			break;
-		if (len == -2) {
+		if (len == TOO_LONG) {
+			say("%s: longer than the %ld bytes a settings file may have", path, FILE_MAX_BYTES);
+			return faults + 1;
+		}
+		if (len == NOT_TEXT) {
 			say_fault(path, n, "not a line of at most %d characters of text", LINE_MAX_CHARS);
 			faults++;
 			continue;
 		}
-		line[strcspn(line, "#")] = '\0';
-		char *word = strtok(line, blanks);
+		// What editors that write UTF-8 put first.
+		char *text = line;
+		if (n == 1 && !strncmp(text, byte_order_mark, 3))
+			text += 3;
+		text[strcspn(text, "#")] = '\0';
+		char *word = strtok(text, blanks);
 		char *value = strtok(nullptr, blanks);
 		char *extra = strtok(nullptr, blanks);
 		if (!word)
@@ -255,8 +279,9 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 		uchar bytes[CMOS_FIELD_MAX] = {};
 
 		if (k < 0) {
-			say_fault(path, n, "%s is not a keyword or an offset from %d to %d", word,
-				  CMOS_RAW_FIRST, CMOS_RAW_LAST);
+			say_fault(path, n, "%s is not a keyword or an offset from %d to %d%s", word,
+				  CMOS_RAW_FIRST, CMOS_RAW_LAST,
+				  strchr(word, '=') ? "; a blank separates a key and its value" : "");
 		} else if (!value) {
 			say_fault(path, n, "%s has no value", word);
 		} else if (extra) {
@@ -278,74 +303,100 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 	return faults;
 }
 
-// A device failure stops the load: what failed, why, and what was already written.
-static void say_stopped(const char *path, const settings_t *settings, int failed, const char *what)
+// A device failure stops the load or the diff: what failed, why, and for
+// a load what was already written.
+static void say_stopped(const char *path, const settings_t *settings, int failed, const char *what, bool load)
 {
 	char digits[12], cause[CAUSE_MAX];
+	// Each name and its blank fit in the room of a keyword.
+	char written[KEYS * sizeof(cmos_fields[0].keyword)] = "";
 	const setting_t *s = &settings->list[failed];
-	const char *nothing = " nothing";
 
-	fprintf(stderr, "nvparm: %s:%d: %s not %s: %s; written before it:", path, s->line,
-		key_at(s->key, digits).name, what, device_cause(cause));
 	for (int i = 0; i < failed; i++) {
 		if (settings->list[i].written) {
-			fprintf(stderr, " %s", key_at(settings->list[i].key, digits).name);
-			nothing = "";
+			strcat(written, " ");
+			strcat(written, key_at(settings->list[i].key, digits).name);
 		}
 	}
-	fprintf(stderr, "%s\n", nothing);
+	if (!written[0])
+		strcpy(written, " nothing");
+	say("%s:%d: %s not %s: %s%s%s", path, s->line, key_at(s->key, digits).name, what, device_cause(cause),
+	    load ? "; written before it:" : "", load ? written : "");
 }
 
-// Reads each key given and writes it where it differs, in the file's
-// order, under the lock.
-static int write_settings(const char *path, settings_t *settings)
+// Reads each key given, in the file's order, under the lock; where the
+// CMOS holds another value, writes the file's (a load) or prints both (a
+// diff). Returns how many keys differ, or -1 after a device failure.
+static int apply_settings(const char *path, settings_t *settings, bool load)
 {
-	int lock = lock_cmos(true);
+	int lock = lock_cmos(load);
+	int differ = 0;
 
 	if (lock < 0)
-		return 1;
+		return -1;
 	for (int i = 0; i < settings->count; i++) {
 		setting_t *s = &settings->list[i];
 		uchar now[CMOS_FIELD_MAX] = {};
-		char digits[12];
+		char digits[12], stored[VALUE_TEXT_MAX], wanted[VALUE_TEXT_MAX];
 		cmos_key_t key = key_at(s->key, digits);
 		const char *failed = nullptr;
 
 		if (cmos_access_main(CMOS_READ, key.field, now) != 0) {
 			failed = "read";
-		} else if (memcmp(now, s->bytes, key.len)) {
+		} else if (!memcmp(now, s->bytes, key.len)) {
+			continue;
+		} else if (load) {
 			if (cmos_access_main(CMOS_WRITE, key.field, s->bytes) != 0)
 				failed = "written";
 			s->written = !failed;
+		} else {
+			printf("%s %s -> %s\n", key.name, value_text(key, now, stored), value_text(key, s->bytes, wanted));
 		}
+		differ++;
 		if (failed) {
-			say_stopped(path, settings, i, failed);
+			say_stopped(path, settings, i, failed, load);
 			cmos_access_unlock(lock);
-			return 1;
+			return -1;
 		}
 	}
 	cmos_access_unlock(lock);
-	return 0;
+	return differ;
 }
 
-int load_cmos(const char *path)
+// The file's settings, every line checked: false when it cannot be read
+// or a line is faulty, each said.
+static bool read_file(const char *path, settings_t *settings)
 {
-	settings_t settings = {};
 	// Standard input is read through a stream of its own, closed as a
 	// file's is; fd 0 stays open.
 	FILE *in = strcmp(path, "-") ? fopen(path, "r") : fdopen(dup(0), "r");
 
 	if (!in) {
-		fprintf(stderr, "nvparm: %s: %s\n", path, strerror(errno));
-		return 1;
+		say("%s: %s", path, strerror(errno));
+		return false;
 	}
-	int faults = read_settings(in, path, &settings);
-	if (ferror(in)) {
-		fprintf(stderr, "nvparm: %s: read error\n", path);
-		faults++;
-	}
+	int faults = read_settings(in, path, settings);
 	fclose(in);
-	if (faults)
+	return faults == 0;
+}
+
+int load_cmos(const char *path)
+{
+	settings_t settings = {};
+
+	if (!read_file(path, &settings) || apply_settings(path, &settings, true) < 0)
 		return 1;
-	return write_settings(path, &settings);
+	return 0;
+}
+
+int diff_cmos(const char *path)
+{
+	settings_t settings = {};
+	int differ = -1;
+
+	if (read_file(path, &settings))
+		differ = apply_settings(path, &settings, false);
+	if (!stdout_flushed() || differ < 0)
+		return 2;
+	return differ > 0;
 }

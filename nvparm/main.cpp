@@ -9,6 +9,7 @@
 #include <poll.h>
 
 #include "nvparm.h"
+#include "say.h"
 
 // A closed standard descriptor is the next one open() hands out: "/dev/cmos"
 // would become standard output and take what is printed. One poll finds
@@ -28,7 +29,7 @@ static bool standard_streams_open()
 int main(int argc, char **argv)
 {
 	if (!standard_streams_open()) {
-		fprintf(stderr, "nvparm: /dev/null: %s\n", strerror(errno));
+		say("/dev/null: %s", strerror(errno));
 		return 1;
 	}
 

@@ -19,12 +19,14 @@
 
 #include "cmos_defs.h"
 #include "cmos_intf.h"
+#include "config_file.h"
 #include "nvparm.h"
+#include "say.h"
 
 static const char short_options[] = "vhdRO:o:w:r:";
 
 // The long options that have no letter.
-enum { OPT_SHOW = 256, OPT_SAVE, OPT_LOAD };
+enum { OPT_SHOW = 256, OPT_SAVE, OPT_LOAD, OPT_DIFF };
 
 static const struct option long_options[] = {
 	{"version",		no_argument,		nullptr,	'v'},
@@ -38,6 +40,7 @@ static const struct option long_options[] = {
 	{"show",		no_argument,		nullptr,	OPT_SHOW},
 	{"save",		no_argument,		nullptr,	OPT_SAVE},
 	{"load",		required_argument,	nullptr,	OPT_LOAD},
+	{"diff",		required_argument,	nullptr,	OPT_DIFF},
 	{nullptr,		0,			nullptr,	0},
 };
 
@@ -55,11 +58,16 @@ static const char help_string[] =
 	"\t-R, resets the CMOS to factory default on next reboot\n"
 	"\t-d, dump the content of CMOS";
 
-// After the help above, which boards have always had, a line for each option it lacks.
+// After the help above, which boards have always had, a line for each
+// option and keyword it lacks.
 static const char help_more[] =
+	"\t-o, --read-offset <offset>: print the byte at offset 120 to 255\n"
+	"\t-O, --write-offset <offset> <value>: write value to that byte\n"
+	"\t-w and -r also take console <first.second> and menu <partition>\n"
 	"\t--show: print every field as \"keyword value\"\n"
 	"\t--save: print every field and byte 120 to 255, to --load later\n"
-	"\t--load FILE: check every line of FILE (- is stdin), then write it";
+	"\t--load FILE: check every line of FILE (- is stdin), then write it\n"
+	"\t--diff FILE: check FILE as --load does, print what it would change";
 
 static void print_version()
 {
@@ -157,39 +165,6 @@ static const cmos_field_t *field_named(std::string_view keyword)
 		if (keyword == f.keyword)
 			return &f;
 	return nullptr;
-}
-
-// An open that failed names no call, as every tool says a path it cannot open.
-const char *device_cause(char cause[CAUSE_MAX])
-{
-	if (!strcmp(cmos_failed_call, "open"))
-		snprintf(cause, CAUSE_MAX, "/dev/cmos: %s", strerror(errno));
-	else
-		snprintf(cause, CAUSE_MAX, "/dev/cmos: %s: %s", cmos_failed_call, strerror(errno));
-	return cause;
-}
-
-// A device failure: the text boards have always seen, where they look for
-// it, then its cause on standard error.
-static void say_device_failure(const char *text, FILE *stream)
-{
-	char cause[CAUSE_MAX];
-
-	device_cause(cause);
-	fputs(text, stream);
-	fprintf(stderr, "nvparm: %s\n", cause);
-}
-
-bool stdout_flushed()
-{
-	int flushed = fflush(stdout);
-
-	if (flushed == 0 && !ferror(stdout))
-		return true;
-	// A full disk, or a reader gone with SIGPIPE ignored.
-	fprintf(stderr, "nvparm: write error: %s\n", strerror(flushed ? errno : EIO));
-	clearerr(stdout);
-	return false;
 }
 
 // -w keyword value: only the keyword's text before its first space counts.
@@ -347,6 +322,29 @@ static int read_cmos_offset(const char *offset_text)
 	return 0;
 }
 
+// --show, --save, --load FILE and --diff FILE each end the run: a word
+// after one would go unread, so it is refused and the option not run.
+static int whole_configuration(int c, int argc, char **argv)
+{
+	if (optind < argc) {
+		const struct option *o = long_options;
+
+		while (o->val != c)
+			o++;
+		say("%s: nothing may follow --%s", argv[optind], o->name);
+		return c == OPT_DIFF ? 2 : 1;
+	}
+	switch (c) {
+	case OPT_SHOW:
+		return show_cmos(false);
+	case OPT_SAVE:
+		return show_cmos(true);
+	case OPT_LOAD:
+		return load_cmos(optarg);
+	}
+	return diff_cmos(optarg);
+}
+
 int configure(int argc, char **argv)
 {
 	int c;
@@ -387,11 +385,10 @@ int configure(int argc, char **argv)
 			read_cmos_offset(optarg);
 			break;
 		case OPT_SHOW:
-			return show_cmos(false);
 		case OPT_SAVE:
-			return show_cmos(true);
 		case OPT_LOAD:
-			return load_cmos(optarg);
+		case OPT_DIFF:
+			return whole_configuration(c, argc, argv);
 		default:
 			// After "-x" at the end, the parser's index stands past the last word.
 			fprintf(stderr, "%s: invalid argument. Use 'nvparm --help' for help.\n",

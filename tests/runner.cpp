@@ -10,6 +10,7 @@
 // variables given set for it alone. On the desk each case gets a scratch
 // image, trace and kernel command line through the simulator's settings;
 // on the board, cases that need the simulator are skipped.
+#include <cctype>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -54,14 +55,17 @@ static std::string slurp(const std::string &path)
 	return text.str();
 }
 
-// \t, \n and \s (a blank); a backslash keeps any other character as it is.
+// \t, \n, \s (a blank) and \xHH (any byte); a backslash keeps any other
+// character as it is.
 static std::string unescape(const std::string &s)
 {
 	const std::string codes = "tns", chars = "\t\n ";
 	std::string out = s;
 	for (size_t at = out.find('\\'); at != std::string::npos && at + 1 < out.size(); at = out.find('\\', at + 1)) {
 		out.erase(at, 1);
-		if (codes.find(out[at]) != std::string::npos)
+		if (out[at] == 'x' && at + 2 < out.size() && isxdigit(out[at + 1]) && isxdigit(out[at + 2]))
+			out.replace(at, 3, 1, (char)std::stoi(out.substr(at + 1, 2), nullptr, 16));
+		else if (codes.find(out[at]) != std::string::npos)
 			out[at] = chars[codes.find(out[at])];
 	}
 	return out;
