@@ -78,18 +78,50 @@ bool fault(const char *what)
 	return false;
 }
 
+// An errno by its name ("ENOSYS"), where the C library can say it.
 const char *errno_name(int e)
 {
-	switch (e) {
-	case EINVAL: return "EINVAL";
-	case ENOTTY: return "ENOTTY";
-	case EIO: return "EIO";
-	case ENOENT: return "ENOENT";
-	case EACCES: return "EACCES";
-	case EFAULT: return "EFAULT";
-	case EBADF: return "EBADF";
+	static char number[16];
+
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
+	if (const char *name = strerrorname_np(e))
+		return name;
+#endif
+	snprintf(number, sizeof(number), "errno %d", e);
+	return number;
+}
+
+// Every fault asked for is one the simulator injects: one that injects
+// nothing would let a test pass that never saw its fault. "read:N" and
+// "write:N" must name a field.
+__attribute__((constructor)) void check_faults()
+{
+	static const char *const known[] = {"open=ENOENT", "open=EACCES", "read", "write", "ioctl", "close", "flock",
+					    "cmdline"};
+	static const char *const of_field[] = {"read:", "write:"};
+	const char *faults = getenv("NVPARM_SIM_FAIL");
+
+	for (const char *p = faults; p && *p; p += *p == ',') {
+		size_t n = strcspn(p, ",");
+		const char *item = p;
+		bool ok = n == 0;
+
+		p += n;
+		for (const char *k : known)
+			ok = ok || (strlen(k) == n && !strncmp(item, k, n));
+		for (const char *call : of_field) {
+			size_t at = strlen(call), digits = strspn(item + at, "0123456789");
+			unsigned int len = 0;
+			// The number as the trace writes it: no leading zero.
+			if (!strncmp(item, call, at) && at + digits == n && digits < 4 && item[at] != '0')
+				cmos_place(atoi(item + at), &len);
+			ok = ok || len;
+		}
+		if (!ok) {
+			fprintf(stderr, "cmos-sim: --fail or NVPARM_SIM_FAIL: %.*s injects no fault\n", (int)n, item);
+			_exit(2);
+		}
 	}
-	return "E?";
 }
 
 // The named file, when it is the process's standard output or error (as
