@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The libFuzzer target, with the simulator compiled in; it aborts on any
 // exchange the tool must never make. The input's NUL-separated words are a
-// kernel command line, which is also the standard input "--load -" reads,
-// then nvparm's arguments through the real option loop, each word and the
-// vector allocated to its size, so that ASan sees a read past either, in
-// the option loop, the boot-server lookup or the file reader.
-// "-w KEYWORD VALUE" must write once and say nothing, or write nothing and
-// say why on stderr.
+// kernel command line, which is also the standard input "--load -" and
+// "--diff -" read, then nvparm's arguments through the real option loop,
+// each word and the vector allocated to its size, so that ASan sees a read
+// past either, in the option loop, the boot-server lookup or the file
+// reader. "-w KEYWORD VALUE" must write once and say nothing, or write
+// nothing and say why on stderr; "--diff FILE" must never write.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	if (argc == 4 && !strcmp(argv[1], "-w") && argv[3][0] != '-' && (device_writes + !!err[0] != 1 || out[0])) {
 		fprintf(stderr, "-w '%s' '%s': %d writes, stdout '%s', stderr '%s'\n", argv[2], argv[3],
 			device_writes, out, err);
+		abort();
+	}
+	if (argc == 3 && !strcmp(argv[1], "--diff") && device_writes) {
+		fprintf(stderr, "--diff '%s': %d writes\n", argv[2], device_writes);
 		abort();
 	}
 	for (int i = 0; i < argc; i++)
