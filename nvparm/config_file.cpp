@@ -173,20 +173,6 @@ int show_cmos(bool with_raw)
 	return status;
 }
 
-// One faulty line of the file, said on standard error.
-__attribute__((format(printf, 3, 4)))
-static void say_fault(const char *path, int line, const char *format, ...)
-{
-	// The words of one line, and what is said of them.
-	char what[3 * LINE_MAX_CHARS + 128];
-	va_list ap;
-
-	va_start(ap, format);
-	vsnprintf(what, sizeof(what), format, ap);
-	va_end(ap);
-	say("%s:%d: %s", path, line, what);
-}
-
 enum { END_OF_FILE = -1, NOT_TEXT = -2, TOO_LONG = -3 };
 
 // Reads one line, without its newline, into line, and counts its bytes
@@ -221,12 +207,12 @@ static void say_not_a_value(const char *path, int line, int k, const char *value
 	cmos_key_t key = key_at(k, digits);
 
 	if (!key.parts)
-		say_fault(path, line, "%s: %s is not an IPv6 address", key.name, value);
+		say("%s:%d: %s: %s is not an IPv6 address", path, line, key.name, value);
 	else if (key.parts == 1)
-		say_fault(path, line, "%s: %s is not a whole number of 0 to %lu", key.name, value, part_max(key));
+		say("%s:%d: %s: %s is not a whole number of 0 to %lu", path, line, key.name, value, part_max(key));
 	else
-		say_fault(path, line, "%s: %s is not %d numbers of 0 to 255 joined by dots", key.name, value,
-			  key.parts);
+		say("%s:%d: %s: %s is not %d numbers of 0 to 255 joined by dots", path, line, key.name, value,
+		    key.parts);
 }
 
 // The line that gave key before, or 0.
@@ -261,7 +247,7 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 			return faults + 1;
 		}
 		if (len == NOT_TEXT) {
-			say_fault(path, n, "not a line of at most %d characters of text", LINE_MAX_CHARS);
+			say("%s:%d: not a line of at most %d characters of text", path, n, LINE_MAX_CHARS);
 			faults++;
 			continue;
 		}
@@ -279,17 +265,17 @@ static int read_settings(FILE *in, const char *path, settings_t *settings)
 		uchar bytes[CMOS_FIELD_MAX] = {};
 
 		if (k < 0) {
-			say_fault(path, n, "%s is not a keyword or an offset from %d to %d%s", word,
+			say("%s:%d: %s is not a keyword or an offset from %d to %d%s", path, n, word,
 				  CMOS_RAW_FIRST, CMOS_RAW_LAST,
 				  strchr(word, '=') ? "; a blank separates a key and its value" : "");
 		} else if (!value) {
-			say_fault(path, n, "%s has no value", word);
+			say("%s:%d: %s has no value", path, n, word);
 		} else if (extra) {
-			say_fault(path, n, "%s: more than one value: %s %s", word, value, extra);
+			say("%s:%d: %s: more than one value: %s %s", path, n, word, value, extra);
 		} else if (!parse_value(k, value, bytes)) {
 			say_not_a_value(path, n, k, value);
 		} else if (line_of(settings, k)) {
-			say_fault(path, n, "%s given again, first on line %d", word, line_of(settings, k));
+			say("%s:%d: %s given again, first on line %d", path, n, word, line_of(settings, k));
 		} else {
 			// A new key: the list has room for every key once.
 			setting_t *s = &settings->list[settings->count++];
@@ -309,19 +295,17 @@ static void say_stopped(const char *path, const settings_t *settings, int failed
 {
 	char digits[12], cause[CAUSE_MAX];
 	// Each name and its blank fit in the room of a keyword.
-	char written[KEYS * sizeof(cmos_fields[0].keyword)] = "";
+	char written[KEYS * sizeof(cmos_fields[0].keyword)];
 	const setting_t *s = &settings->list[failed];
+	int at = 0;
 
-	for (int i = 0; i < failed; i++) {
-		if (settings->list[i].written) {
-			strcat(written, " ");
-			strcat(written, key_at(settings->list[i].key, digits).name);
-		}
-	}
-	if (!written[0])
-		strcpy(written, " nothing");
+	for (int i = 0; i < failed; i++)
+		if (settings->list[i].written)
+			at += snprintf(written + at, sizeof(written) - at, " %s", key_at(settings->list[i].key, digits).name);
+	const char *before = at ? written : " nothing";
+
 	say("%s:%d: %s not %s: %s%s%s", path, s->line, key_at(s->key, digits).name, what, device_cause(cause),
-	    load ? "; written before it:" : "", load ? written : "");
+	    load ? "; written before it:" : "", load ? before : "");
 }
 
 // Reads each key given, in the file's order, under the lock; where the
@@ -363,39 +347,37 @@ static int apply_settings(const char *path, settings_t *settings, bool load)
 	return differ;
 }
 
-// The file's settings, every line checked: false when it cannot be read
-// or a line is faulty, each said.
-static bool read_file(const char *path, settings_t *settings)
+// Checks every line of the file, then reads each key given and writes it
+// (a load) or prints it (a diff) where it differs. Returns how many keys
+// differ, or -1 when the file cannot be read, a line is faulty or the
+// device failed, each said.
+static int apply_file(const char *path, bool load)
 {
+	settings_t settings = {};
 	// Standard input is read through a stream of its own, closed as a
 	// file's is; fd 0 stays open.
 	FILE *in = strcmp(path, "-") ? fopen(path, "r") : fdopen(dup(0), "r");
 
 	if (!in) {
 		say("%s: %s", path, strerror(errno));
-		return false;
+		return -1;
 	}
-	int faults = read_settings(in, path, settings);
+	int faults = read_settings(in, path, &settings);
 	fclose(in);
-	return faults == 0;
+	if (faults)
+		return -1;
+	return apply_settings(path, &settings, load);
 }
 
 int load_cmos(const char *path)
 {
-	settings_t settings = {};
-
-	if (!read_file(path, &settings) || apply_settings(path, &settings, true) < 0)
-		return 1;
-	return 0;
+	return apply_file(path, true) < 0;
 }
 
 int diff_cmos(const char *path)
 {
-	settings_t settings = {};
-	int differ = -1;
+	int differ = apply_file(path, false);
 
-	if (read_file(path, &settings))
-		differ = apply_settings(path, &settings, false);
 	if (!stdout_flushed() || differ < 0)
 		return 2;
 	return differ > 0;

@@ -61,13 +61,13 @@ static const char help_string[] =
 // After the help above, which boards have always had, a line for each
 // option and keyword it lacks.
 static const char help_more[] =
-	"\t-o, --read-offset <offset>: print the byte at offset 120 to 255\n"
-	"\t-O, --write-offset <offset> <value>: write value to that byte\n"
-	"\t-w and -r also take console <first.second> and menu <partition>\n"
-	"\t--show: print every field as \"keyword value\"\n"
-	"\t--save: print every field and byte 120 to 255, to --load later\n"
-	"\t--load FILE: check every line of FILE (- is stdin), then write it\n"
-	"\t--diff FILE: check FILE as --load does, print what it would change";
+	"\t-o, --read-offset <offset>: print the byte at 120-255\n"
+	"\t-O, --write-offset <offset> <value>: write that byte\n"
+	"\t-w and -r also take console <a.b> and menu <n>\n"
+	"\t--show: print every field as <keyword> <value>\n"
+	"\t--save: print every field and byte 120-255\n"
+	"\t--load <file>: write what differs (- is stdin)\n"
+	"\t--diff <file>: print what --load would change";
 
 static void print_version()
 {

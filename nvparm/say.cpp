@@ -13,29 +13,24 @@ void say(const char *format, ...)
 {
 	// Room for a path as long as the system takes, and a line of a file.
 	char message[PATH_MAX + 1024];
-	char shown[256];
-	size_t n = 0;
+	const char *c = message;
 	va_list ap;
 
 	va_start(ap, format);
 	vsnprintf(message, sizeof(message), format, ap);
 	va_end(ap);
 	fputs("nvparm: ", stderr);
-	for (const char *c = message; *c; c++) {
-		unsigned char byte = *c;
+	while (*c) {
+		size_t run = 0;
 
-		// Standard error is unbuffered: written a piece at a time, not a byte.
-		if (n + 4 >= sizeof(shown)) {
-			fwrite(shown, 1, n, stderr);
-			n = 0;
-		}
-		if (byte >= ' ' && byte <= '~')
-			shown[n++] = byte;
-		else
-			n += snprintf(shown + n, 5, "\\x%02x", byte);
+		while (c[run] >= ' ' && c[run] <= '~')
+			run++;
+		fwrite(c, 1, run, stderr);
+		c += run;
+		if (*c)
+			fprintf(stderr, "\\x%02x", (unsigned char)*c++);
 	}
-	shown[n++] = '\n';
-	fwrite(shown, 1, n, stderr);
+	putc('\n', stderr);
 }
 
 // An open that failed names no call, as every tool says a path it cannot open.
