@@ -39,6 +39,7 @@
 #include <linux/kref.h>
 #include <linux/miscdevice.h>
 #include <linux/mod_devicetable.h>
+#include <linux/minmax.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-consumer.h>
@@ -55,8 +56,6 @@
 
 /* Where the value bytes start in the caller's record, after the field. */
 #define CMOS_VALUE_AT	sizeof(u32)
-/* A field's length is a byte in the layout's table: no value is longer. */
-#define CMOS_VALUE_MAX	(1U << (8 * sizeof(cmos_places[0].len)))
 
 struct cmos {
 	struct kref ref;	/* the binding's, and one for each open file */
@@ -104,23 +103,28 @@ static int cmos_store_read(struct cmos *cmos, unsigned int at, void *val,
 }
 
 /*
- * Writes, then reads back: an EEPROM that is write-protected, or not the
- * part it was bound as, acknowledges writes it never keeps.
+ * Writes, then reads back a field's length at a time: an EEPROM that is
+ * write-protected, or not the part it was bound as, acknowledges writes it
+ * never keeps.
  */
-static int cmos_store_write(struct cmos *cmos, unsigned int at, void *val,
-			    size_t len)
+static int cmos_store_write(struct cmos *cmos, unsigned int at,
+			    const void *val, size_t len)
 {
-	u8 back[CMOS_STORE_SIZE];
+	const u8 *bytes = val;
+	u8 back[CMOS_FIELD_MAX];
+	size_t done, part;
 	int ret = cmos_store_check(cmos, at, len);
 
 	if (ret)
 		return ret;
-	ret = nvmem_device_write(cmos->store, cmos->base + at, len, val);
-	if (ret >= 0)
-		ret = cmos_store_read(cmos, at, back, len);
-	if (ret < 0)
-		return ret;
-	return memcmp(back, val, len) ? -EIO : 0;
+	ret = nvmem_device_write(cmos->store, cmos->base + at, len, (void *)val);
+	for (done = 0; ret >= 0 && done < len; done += part) {
+		part = min(len - done, sizeof(back));
+		ret = nvmem_device_read(cmos->store, cmos->base + at + done, part, back);
+		if (ret >= 0 && memcmp(back, bytes + done, part))
+			ret = -EIO;
+	}
+	return ret < 0 ? ret : 0;
 }
 
 /* Factory defaults, then the mark with no reset waiting. */
@@ -149,7 +153,8 @@ static int cmos_field(const char __user *buf, size_t count, unsigned int *at,
 		return -EFAULT;
 	*at = cmos_place(field, &field_len);
 	*len = field_len;
-	if (!field_len || count != field_len)
+	/* The value buffers hold the longest field the layout names. */
+	if (!field_len || field_len > CMOS_FIELD_MAX || count != field_len)
 		return -EINVAL;
 	return 0;
 }
@@ -171,7 +176,7 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 			 loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -193,7 +198,7 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 			  size_t count, loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -209,6 +214,20 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 	return ret ? ret : len;
 }
 
+/* Apart from the other requests: a dump's copy is large for a stack. */
+static noinline_for_stack int cmos_dump(struct cmos *cmos, void __user *to)
+{
+	u8 dump[CMOS_SIZE];
+	int ret;
+
+	mutex_lock(&cmos->lock);
+	ret = cmos_store_read(cmos, 0, dump, sizeof(dump));
+	mutex_unlock(&cmos->lock);
+	if (ret < 0)
+		return ret;
+	return copy_to_user(to, dump, sizeof(dump)) ? -EFAULT : 0;
+}
+
 /*
  * The request numbers are those the board's tools have always sent, from
  * every host: the PowerPC encodings of _IOW('c', 1, a 132-byte record) for
@@ -219,7 +238,6 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 dump[CMOS_SIZE];
 	u8 pending = 1;
 	int ret;
 
@@ -234,14 +252,7 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 	case CMOS_IOC_DUMP_NUMBER:
 		if (!(file->f_mode & FMODE_READ))
 			return -EBADF;
-		mutex_lock(&cmos->lock);
-		ret = cmos_store_read(cmos, 0, dump, sizeof(dump));
-		mutex_unlock(&cmos->lock);
-		if (ret < 0)
-			return ret;
-		if (copy_to_user((void __user *)arg, dump, sizeof(dump)))
-			return -EFAULT;
-		return 0;
+		return cmos_dump(cmos, (void __user *)arg);
 	}
 	return -ENOTTY;
 }
