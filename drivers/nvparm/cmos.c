@@ -25,8 +25,9 @@
  * copies out all 256 bytes. Writes and the reset need a descriptor opened
  * for writing, reads and the dump one opened for reading.
  *
- * The state outlives the binding while a file holds it: the binding and
- * each open file hold a reference. When the binding ends, whether root
+ * The state outlives the binding while a file or the region's NVMEM device
+ * holds it: the binding, each open file and that device hold a reference.
+ * When the binding ends, whether root
  * unbinds the driver or the store's driver goes (a device link unbinds this
  * one first), the store is marked gone under the lock, after any call in it
  * has finished; from then on every call on a file still open is -ENODEV,
@@ -58,7 +59,7 @@
 #define CMOS_VALUE_AT	sizeof(u32)
 
 struct cmos {
-	struct kref ref;	/* the binding's, and one for each open file */
+	struct kref ref;	/* the binding's, each open file's, the region's */
 	struct miscdevice misc;
 	struct nvmem_device *store;
 	unsigned int base;	/* where the region starts in the store */
@@ -291,10 +292,19 @@ static int cmos_region_write(void *priv, unsigned int at, void *val,
 	return ret;
 }
 
+static void cmos_put(void *data)
+{
+	struct cmos *cmos = data;
+
+	kref_put(&cmos->ref, cmos_free);
+}
+
 /*
  * Named "cmos-region" and a number the NVMEM core hands out: no name that
  * a device tree or a driver could ask for beforehand, so no lookup by name
- * returns it.
+ * returns it. A kernel consumer that found it anyway can hold it past the
+ * binding and call it: the device holds the state until the NVMEM core
+ * lets it go, when the driver core releases what was added to it.
  */
 static int cmos_region_register(struct device *dev, struct cmos *cmos)
 {
@@ -311,8 +321,20 @@ static int cmos_region_register(struct device *dev, struct cmos *cmos)
 		.stride		= 1,
 		.priv		= cmos,
 	};
+	struct nvmem_device *region;
+	struct device *region_dev;
+	int ret;
 
-	return PTR_ERR_OR_ZERO(devm_nvmem_register(dev, &config));
+	region = devm_nvmem_register(dev, &config);
+	if (IS_ERR(region))
+		return PTR_ERR(region);
+	region_dev = device_find_child_by_name(dev, nvmem_dev_name(region));
+	if (!region_dev)
+		return -ENODEV;
+	kref_get(&cmos->ref);
+	ret = devm_add_action_or_reset(region_dev, cmos_put, cmos);
+	put_device(region_dev);
+	return ret;
 }
 
 struct cmos_lookup {
@@ -396,13 +418,6 @@ static int cmos_start(struct device *dev, struct cmos *cmos)
 	if (ret)
 		return dev_err_probe(dev, ret, "factory defaults not stored\n");
 	return 0;
-}
-
-static void cmos_put(void *data)
-{
-	struct cmos *cmos = data;
-
-	kref_put(&cmos->ref, cmos_free);
 }
 
 /* The binding ends: no new opens, and no call reaches the store again. */
