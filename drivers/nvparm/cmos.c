@@ -15,7 +15,8 @@
  * serial number or calibration. Every access goes through cmos_store_read()
  * and cmos_store_write(), which keep it inside the region. The region, as
  * the driver lays it out, is also an NVMEM device of its own, root only, so
- * that a service tool can save and restore it whole.
+ * that a service tool can save and restore it whole. There is one
+ * /dev/cmos: the first node to reach its store claims it.
  *
  * read() and write() take a record of a 32-bit field number followed by the
  * field's value bytes, and move exactly the field's length: the byte count
@@ -35,6 +36,7 @@
  */
 #define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
+#include <linux/bitops.h>
 #include <linux/device.h>
 #include <linux/fs.h>
 #include <linux/kref.h>
@@ -68,6 +70,9 @@ struct cmos {
 };
 
 static const u8 cmos_mark[] = { 'c', 'm', 'o', 's' };
+
+/* One /dev/cmos: bit 0 is set while a node holds it. */
+static unsigned long cmos_claimed;
 
 static struct cmos *cmos_of(struct file *file)
 {
@@ -358,10 +363,49 @@ static void cmos_store_put(void *store)
 	nvmem_device_put(store);
 }
 
+static void cmos_unclaim(void *unused)
+{
+	clear_bit_unlock(0, &cmos_claimed);
+}
+
+/* Before the store is touched: a second node writes nothing. */
+static int cmos_claim(struct device *dev)
+{
+	if (test_and_set_bit_lock(0, &cmos_claimed))
+		return dev_err_probe(dev, -EBUSY,
+				     "another cmos node has /dev/cmos, and there is one\n");
+	return devm_add_action_or_reset(dev, cmos_unclaim, NULL);
+}
+
 /*
- * The store the node names, and a device link to the device that provides
- * it: when that device's driver unbinds, or its bus goes, the driver core
- * ends this binding first, and binds it again when the store comes back.
+ * A device link to the store's provider: when its driver unbinds, or its
+ * bus goes, the driver core ends this binding first, and binds it again
+ * when the store comes back. The link is made to a bound provider only;
+ * it waits for this probe only if it came up "consumer probing", as an
+ * unbinding that checked its links before it was made goes on regardless.
+ */
+static int cmos_link(struct device *dev, struct device *provider)
+{
+	struct device_link *link;
+
+	if (READ_ONCE(provider->links.status) != DL_DEV_DRIVER_BOUND)
+		return dev_err_probe(dev, -EPROBE_DEFER, "store's device %s not bound\n",
+				     dev_name(provider));
+	link = device_link_add(dev, provider, DL_FLAG_AUTOPROBE_CONSUMER);
+	if (!link)
+		return dev_err_probe(dev, -EINVAL, "no device link to %s\n",
+				     dev_name(provider));
+	if (READ_ONCE(link->status) != DL_STATE_CONSUMER_PROBE)
+		return dev_err_probe(dev, -EPROBE_DEFER, "store's device %s unbinding\n",
+				     dev_name(provider));
+	return 0;
+}
+
+/*
+ * The store the node names, this node's claim on /dev/cmos, and the link
+ * to the store's provider. A node that names no provider fails once the
+ * driver core stops waiting for drivers: at the end of boot without
+ * modules, else at its deferred probe timeout.
  */
 static int cmos_store_get(struct device *dev, struct cmos *cmos)
 {
@@ -379,16 +423,24 @@ static int cmos_store_get(struct device *dev, struct cmos *cmos)
 				    lookup.node);
 		goto put_node;
 	}
+	if (!of_device_is_available(lookup.node)) {
+		ret = dev_err_probe(dev, -ENODEV, "store %pOF is disabled\n", lookup.node);
+		goto put_node;
+	}
 	cmos->store = nvmem_device_find(&lookup, cmos_store_match);
 	ret = PTR_ERR_OR_ZERO(cmos->store);
+	if (ret == -EPROBE_DEFER)
+		ret = driver_deferred_probe_check_state(dev);
 	if (ret) {
-		dev_err_probe(dev, ret, "store %pOF not available\n", lookup.node);
+		dev_err_probe(dev, ret, "store %pOF offers no NVMEM device\n",
+			      lookup.node);
 		goto put_provider;
 	}
 	ret = devm_add_action_or_reset(dev, cmos_store_put, cmos->store);
-	if (!ret && !device_link_add(dev, provider, DL_FLAG_AUTOPROBE_CONSUMER))
-		ret = dev_err_probe(dev, -EINVAL, "no device link to %s\n",
-				    dev_name(provider));
+	if (!ret)
+		ret = cmos_claim(dev);
+	if (!ret)
+		ret = cmos_link(dev, provider);
 put_provider:
 	put_device(provider);
 put_node:
