@@ -2,10 +2,11 @@
 // The CMOS driver while its world changes, with /dev/cmos held open: the
 // driver unbound and bound again; the EEPROM's driver unbound, which must
 // end the CMOS driver's binding first, and bound again, which must bring
-// it back, also 50 times in a row with the driver's probe following; and
-// the board's other cmos nodes, each failed with its message. Each step
-// has the result it must get, 0 or an errno; one that reaches freed memory
-// also shows on the KASAN board's console.
+// it back, also 50 times in a row with the driver's probe following; the
+// board's other cmos nodes, each failed with its message; and, with the
+// driver unbound, two of them bound alone. Each step has the result it
+// must get, 0 or an errno; one that reaches freed memory also shows on the
+// KASAN board's console.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +78,8 @@ static const struct { const char *what; int result; int (*step)(); } steps[] = {
 	{"a disabled store", 0, [] { return logged("cmos-store-off: error -ENODEV: store /soc@fe0000000/i2c@3000/eeprom@52 is disabled"); }},
 	{"a store with no NVMEM", 0, [] { return logged("cmos-store-no-nvmem: error -ENODEV: store /soc@fe0000000/i2c@3000 offers no NVMEM"); }},
 	{"unbind the driver", 0, [] { return sysfs("/sys/bus/platform/drivers/cmos/unbind", "soc@fe0000000:cmos"); }},
+	{"bind alone the second node, over the board's data", EINVAL, [] { return sysfs("/sys/bus/platform/drivers/cmos/bind", "soc@fe0000000:cmos-second", false); }},
+	{"its message; nothing written", 0, [] { return logged("cmos-second: error -EINVAL: region at 128 holds other data"); }},
 	{"bind alone the node whose region ends past the store's", EINVAL, [] { return sysfs("/sys/bus/platform/drivers/cmos/bind", "soc@fe0000000:cmos-outside", false); }},
 	{"its message", 0, [] { return logged("cmos-outside: error -EINVAL: region end at 4097 past"); }},
 	{"bind the driver again", 0, [] { return sysfs("/sys/bus/platform/drivers/cmos/bind", "soc@fe0000000:cmos"); }},

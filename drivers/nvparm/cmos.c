@@ -13,7 +13,10 @@
  *
  * The store is often shared: a board's EEPROM also carries its MAC address,
  * serial number or calibration. Every access goes through cmos_store_read()
- * and cmos_store_write(), which keep it inside the region. The region, as
+ * and cmos_store_write(), which keep it inside the region, and the probe
+ * writes the factory defaults only to a region that asks for them (a reset
+ * waits) or is blank, as a new EEPROM comes: a region that a device tree
+ * misplaced over other data is refused, not overwritten. The region, as
  * the driver lays it out, is also an NVMEM device of its own, root only, so
  * that a service tool can save and restore it whole. There is one
  * /dev/cmos: the first node to reach its store claims it.
@@ -44,6 +47,7 @@
 #include <linux/mod_devicetable.h>
 #include <linux/minmax.h>
 #include <linux/module.h>
+#include <linux/moduleparam.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-consumer.h>
 #include <linux/nvmem-provider.h>
@@ -59,6 +63,8 @@
 
 /* Where the value bytes start in the caller's record, after the field. */
 #define CMOS_VALUE_AT	sizeof(u32)
+/* The mark's length: the reset byte follows it. */
+#define CMOS_MARK_LEN	(CMOS_STORE_RESET - CMOS_STORE_MARK)
 
 struct cmos {
 	struct kref ref;	/* the binding's, each open file's, the region's */
@@ -69,7 +75,18 @@ struct cmos {
 	bool gone;		/* the binding ended: the store is not touched */
 };
 
-static const u8 cmos_mark[] = { 'c', 'm', 'o', 's' };
+/*
+ * Past the 256 bytes while a reset waits: the mark, then the reset byte.
+ * The first initialisation writes the reset byte, then the mark, then
+ * carries the reset out, so that a power cut leaves the region blank (but
+ * for some of these bytes) or marked with the reset waiting.
+ */
+static const u8 cmos_reset_waiting[] = { 'c', 'm', 'o', 's', 1 };
+
+static bool force_init;
+module_param(force_init, bool, 0600);
+MODULE_PARM_DESC(force_init,
+		 "Store the factory defaults over a region that holds other data, at the next probe only");
 
 /* One /dev/cmos: bit 0 is set while a node holds it. */
 static unsigned long cmos_claimed;
@@ -133,19 +150,45 @@ static int cmos_store_write(struct cmos *cmos, unsigned int at,
 	return ret < 0 ? ret : 0;
 }
 
-/* Factory defaults, then the mark with no reset waiting. */
-static int cmos_restore(struct cmos *cmos)
+/*
+ * Carries a reset out, building the region's image in image: the factory
+ * defaults, then the mark with no reset waiting. A cut before the end
+ * leaves the reset waiting for the next probe.
+ */
+static int cmos_restore(struct cmos *cmos, u8 *image)
 {
-	u8 defaults[CMOS_SIZE];
-	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK] = { 0 };
 	int ret;
 
-	cmos_factory_defaults(defaults);
-	memcpy(state, cmos_mark, sizeof(cmos_mark));
-	ret = cmos_store_write(cmos, 0, defaults, sizeof(defaults));
+	cmos_factory_defaults(image);
+	memcpy(image + CMOS_STORE_MARK, cmos_reset_waiting, CMOS_MARK_LEN);
+	image[CMOS_STORE_RESET] = 0;
+	ret = cmos_store_write(cmos, 0, image, CMOS_SIZE);
 	if (!ret)
-		ret = cmos_store_write(cmos, CMOS_STORE_MARK, state, sizeof(state));
+		ret = cmos_store_write(cmos, CMOS_STORE_MARK, image + CMOS_STORE_MARK,
+				       CMOS_STORE_SIZE - CMOS_STORE_MARK);
 	return ret;
+}
+
+/*
+ * A region as a new EEPROM comes, all 0xff or all 0x00, or as a power cut
+ * in its first initialisation leaves it: the reset byte, and perhaps some
+ * of the mark's bytes, already written.
+ */
+static bool cmos_blank(const u8 *image)
+{
+	u8 fill = image[0];
+	unsigned int i;
+
+	if (fill != 0x00 && fill != 0xff)
+		return false;
+	for (i = 1; i < CMOS_STORE_SIZE; i++) {
+		if (image[i] == fill)
+			continue;
+		if (i < CMOS_STORE_MARK ||
+		    image[i] != cmos_reset_waiting[i - CMOS_STORE_MARK])
+			return false;
+	}
+	return true;
 }
 
 /* The field a caller's record names: its place, and its length as len. */
@@ -448,25 +491,54 @@ put_node:
 	return ret;
 }
 
-/* Checks the region, and restores the factory defaults when it must. */
-static int cmos_start(struct device *dev, struct cmos *cmos)
+/* A reset waiting, the first write of an initialisation: see cmos_blank(). */
+static int cmos_ask_reset(struct cmos *cmos)
 {
-	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
 	int ret;
 
-	/* Reading the state past the 256 bytes also proves the store's size. */
-	ret = cmos_store_read(cmos, CMOS_STORE_MARK, state, sizeof(state));
+	ret = cmos_store_write(cmos, CMOS_STORE_RESET,
+			       &cmos_reset_waiting[CMOS_MARK_LEN], 1);
+	if (!ret)
+		ret = cmos_store_write(cmos, CMOS_STORE_MARK, cmos_reset_waiting,
+				       CMOS_MARK_LEN);
+	return ret;
+}
+
+/*
+ * Checks the region, and stores the factory defaults when a reset waits
+ * or the region is blank. A region that holds other data and no mark is
+ * left as it is, unless root set force_init for this probe.
+ */
+static int cmos_start(struct device *dev, struct cmos *cmos, u8 *image)
+{
+	int ret;
+
+	/* Reading it whole also proves the store's size. */
+	ret = cmos_store_read(cmos, 0, image, CMOS_STORE_SIZE);
 	if (ret < 0)
 		return dev_err_probe(dev, ret,
 				     "region end at %u past the store's end, or unreadable\n",
 				     cmos->base + CMOS_STORE_SIZE);
-	if (memcmp(state, cmos_mark, sizeof(cmos_mark)))
-		dev_info(dev, "no configuration in the region: factory defaults\n");
-	else if (state[sizeof(cmos_mark)])
+	if (!memcmp(image + CMOS_STORE_MARK, cmos_reset_waiting, CMOS_MARK_LEN)) {
+		if (!image[CMOS_STORE_RESET])
+			return 0;
 		dev_info(dev, "reset requested: factory defaults\n");
-	else
-		return 0;
-	ret = cmos_restore(cmos);
+		ret = 0;
+	} else if (cmos_blank(image)) {
+		dev_info(dev, "blank region: factory defaults\n");
+		ret = cmos_ask_reset(cmos);
+	} else if (READ_ONCE(force_init)) {
+		WRITE_ONCE(force_init, false);
+		dev_warn(dev, "region at %u holds other data: factory defaults over it, as force_init asks\n",
+			 cmos->base);
+		ret = cmos_ask_reset(cmos);
+	} else {
+		return dev_err_probe(dev, -EINVAL,
+				     "region at %u holds other data (%8ph...) and no configuration: nothing written; force_init overwrites it\n",
+				     cmos->base, image);
+	}
+	if (!ret)
+		ret = cmos_restore(cmos, image);
 	if (ret)
 		return dev_err_probe(dev, ret, "factory defaults not stored\n");
 	return 0;
@@ -488,6 +560,7 @@ static int cmos_probe(struct platform_device *pdev)
 	struct device *dev = &pdev->dev;
 	struct cmos *cmos;
 	u32 region[2];
+	u8 *image;
 	int ret;
 
 	cmos = kzalloc(sizeof(*cmos), GFP_KERNEL);
@@ -510,9 +583,14 @@ static int cmos_probe(struct platform_device *pdev)
 	if (ret)
 		return ret;
 
+	/* The region's image: too large for the stack. */
+	image = kmalloc(CMOS_STORE_SIZE, GFP_KERNEL);
+	if (!image)
+		return -ENOMEM;
 	mutex_lock(&cmos->lock);
-	ret = cmos_start(dev, cmos);
+	ret = cmos_start(dev, cmos, image);
 	mutex_unlock(&cmos->lock);
+	kfree(image);
 	if (ret)
 		return ret;
 
