@@ -423,9 +423,10 @@ static int cmos_claim(struct device *dev)
 /*
  * A device link to the store's provider: when its driver unbinds, or its
  * bus goes, the driver core ends this binding first, and binds it again
- * when the store comes back. The link is made to a bound provider only;
- * it waits for this probe only if it came up "consumer probing", as an
- * unbinding that checked its links before it was made goes on regardless.
+ * when the store comes back. The link is made to a bound provider only.
+ * The provider's unbinding waits for this probe only while the link is
+ * "consumer probing": one that checked its links before the link was made
+ * goes on regardless, and leaves the link "supplier unbinding".
  */
 static int cmos_link(struct device *dev, struct device *provider)
 {
