@@ -3,15 +3,18 @@
 // the CMOS driver's region of it (the driver's NVMEM device, by its parent)
 // and where the device tree puts that region, and by the phase it keeps in
 // a second EEPROM (0x51), which the driver does not know:
-//   FRESH_STORE  the factory defaults; the case table; the driver under
-//                stress; the driver and the EEPROM's driver unbound and
-//                bound again; a reset requested, then a real reboot
+//   FRESH_STORE  the factory defaults in the blank region; the case
+//                table; the driver under stress; the driver and the
+//                EEPROM's driver unbound and bound again; each state a
+//                power cut leaves in a first initialisation, finished; a
+//                reset requested, then a real reboot
 //   REBOOTED     the factory defaults again; values written; power off
 //   POWERED_ON   the next power-on: the values are still there; power off
 // Each boot ends with every byte of the board's EEPROM outside the region
 // held against /eeprom.known, what the board test put there, then with
 // "N passed, N failed", the console drained first.
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <glob.h>
 #include <string>
@@ -111,13 +114,43 @@ static bool factory_defaults()
 	return holds(0, cmos) && holds(CMOS_STORE_MARK, {'c', 'm', 'o', 's', 0});
 }
 
+// Each state a power cut can leave in the first initialisation of a blank
+// region, the driver's writes up to the cut (the reset byte, the mark, the
+// factory defaults, the reset cleared), put in the region; bound again,
+// the driver finishes it.
+static bool power_cuts_finished()
+{
+	static char name[] = "soc@fe0000000:cmos";
+	std::vector<std::pair<unsigned, unsigned char>> writes = {{CMOS_STORE_RESET, 1}};
+	unsigned char cmos[CMOS_SIZE];
+	cmos_factory_defaults(cmos);
+	for (unsigned i = 0; i < CMOS_STORE_RESET - CMOS_STORE_MARK; i++)
+		writes.push_back({CMOS_STORE_MARK + i, "cmos"[i]});
+	for (unsigned i = 0; i < CMOS_SIZE; i++)
+		writes.push_back({i, cmos[i]});
+	writes.push_back({CMOS_STORE_RESET, 0});
+	bool finished = true;
+	for (size_t cut : {1, 3, 5, 133, 261, 262}) {
+		std::vector<unsigned char> region(CMOS_STORE_SIZE, 0xff);
+		for (size_t i = 0; i < cut; i++)
+			region[writes[i].first] = writes[i].second;
+		file_io("/sys/bus/platform/drivers/cmos/unbind", true, 0, name, strlen(name));
+		bool ok = file_io(eeprom, true, region_at, region.data(), region.size()) &&
+			  file_io("/sys/bus/platform/drivers/cmos/bind", true, 0, name, strlen(name)) && factory_defaults();
+		if (!ok)
+			printf("board: the power cut after %zu bytes was not finished\n", cut);
+		finished = finished && ok;
+	}
+	return finished;
+}
+
 // A fresh store: the factory defaults, the case table, the driver under
-// stress and through unbinds, then a reset asked for.
+// stress and through unbinds, the power cuts, then a reset asked for.
 static void fresh_store()
 {
 	unsigned char none = 0;
 	glob_t files;
-	report("a region of other bytes starts with the factory defaults", factory_defaults());
+	report("a blank region starts with the factory defaults", factory_defaults());
 	std::vector<const char *> cases = {"/runner", "--board", store.c_str()};
 	if (!glob("/cases/*.cases", 0, nullptr, &files))
 		cases.insert(cases.end(), files.gl_pathv, files.gl_pathv + files.gl_pathc);
@@ -126,6 +159,7 @@ static void fresh_store()
 	report("the driver under stress and hostile calls", run({"/stress", store.c_str()}) == 0);
 	report("the driver unbound and bound again, its malformed nodes", run({"/unbind"}) == 0);
 	eeprom = first("/sys/bus/i2c/devices/0-0050/*/nvmem");	// bound again, maybe renamed
+	report("each power cut in a first initialisation finished", power_cuts_finished());
 	file_io(eeprom, true, region_at + CMOS_STORE_RESET, &none, 1);
 	run({"/nvparm", "-w", "ip", "10.1.2.3"});
 	run({"/nvparm", "-R"});

@@ -13,9 +13,13 @@
  *
  * The store is often shared: a board's EEPROM also carries its MAC address,
  * serial number or calibration. Every access goes through cmos_store_read()
- * and cmos_store_write(), which keep it inside the region. The region, as
+ * and cmos_store_write(), which keep it inside the region, and the probe
+ * writes the factory defaults only to a region that asks for them (a reset
+ * waits) or is blank, as a new EEPROM comes: a region that a device tree
+ * misplaced over other data is refused, not overwritten. The region, as
  * the driver lays it out, is also an NVMEM device of its own, root only, so
- * that a service tool can save and restore it whole.
+ * that a service tool can save and restore it whole. There is one
+ * /dev/cmos: the first node to reach its store claims it.
  *
  * read() and write() take a record of a 32-bit field number followed by the
  * field's value bytes, and move exactly the field's length: the byte count
@@ -25,8 +29,9 @@
  * copies out all 256 bytes. Writes and the reset need a descriptor opened
  * for writing, reads and the dump one opened for reading.
  *
- * The state outlives the binding while a file holds it: the binding and
- * each open file hold a reference. When the binding ends, whether root
+ * The state outlives the binding while a file or the region's NVMEM device
+ * holds it: the binding, each open file and that device hold a reference.
+ * When the binding ends, whether root
  * unbinds the driver or the store's driver goes (a device link unbinds this
  * one first), the store is marked gone under the lock, after any call in it
  * has finished; from then on every call on a file still open is -ENODEV,
@@ -34,12 +39,15 @@
  */
 #define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
 
+#include <linux/bitops.h>
 #include <linux/device.h>
 #include <linux/fs.h>
 #include <linux/kref.h>
 #include <linux/miscdevice.h>
 #include <linux/mod_devicetable.h>
+#include <linux/minmax.h>
 #include <linux/module.h>
+#include <linux/moduleparam.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-consumer.h>
 #include <linux/nvmem-provider.h>
@@ -55,11 +63,11 @@
 
 /* Where the value bytes start in the caller's record, after the field. */
 #define CMOS_VALUE_AT	sizeof(u32)
-/* A field's length is a byte in the layout's table: no value is longer. */
-#define CMOS_VALUE_MAX	(1U << (8 * sizeof(cmos_places[0].len)))
+/* The mark's length: the reset byte follows it. */
+#define CMOS_MARK_LEN	(CMOS_STORE_RESET - CMOS_STORE_MARK)
 
 struct cmos {
-	struct kref ref;	/* the binding's, and one for each open file */
+	struct kref ref;	/* the binding's, each open file's, the region's */
 	struct miscdevice misc;
 	struct nvmem_device *store;
 	unsigned int base;	/* where the region starts in the store */
@@ -67,7 +75,21 @@ struct cmos {
 	bool gone;		/* the binding ended: the store is not touched */
 };
 
-static const u8 cmos_mark[] = { 'c', 'm', 'o', 's' };
+/*
+ * Past the 256 bytes while a reset waits: the mark, then the reset byte.
+ * The first initialisation writes the reset byte, then the mark, then
+ * carries the reset out, so that a power cut leaves the region blank (but
+ * for some of these bytes) or marked with the reset waiting.
+ */
+static const u8 cmos_reset_waiting[] = { 'c', 'm', 'o', 's', 1 };
+
+static bool force_init;
+module_param(force_init, bool, 0600);
+MODULE_PARM_DESC(force_init,
+		 "Store the factory defaults over a region that holds other data, at the next probe only");
+
+/* One /dev/cmos: bit 0 is set while a node holds it. */
+static unsigned long cmos_claimed;
 
 static struct cmos *cmos_of(struct file *file)
 {
@@ -104,38 +126,69 @@ static int cmos_store_read(struct cmos *cmos, unsigned int at, void *val,
 }
 
 /*
- * Writes, then reads back: an EEPROM that is write-protected, or not the
- * part it was bound as, acknowledges writes it never keeps.
+ * Writes, then reads back a field's length at a time: an EEPROM that is
+ * write-protected, or not the part it was bound as, acknowledges writes it
+ * never keeps.
  */
-static int cmos_store_write(struct cmos *cmos, unsigned int at, void *val,
-			    size_t len)
+static int cmos_store_write(struct cmos *cmos, unsigned int at,
+			    const void *val, size_t len)
 {
-	u8 back[CMOS_STORE_SIZE];
+	const u8 *bytes = val;
+	u8 back[CMOS_FIELD_MAX];
+	size_t done, part;
 	int ret = cmos_store_check(cmos, at, len);
 
 	if (ret)
 		return ret;
-	ret = nvmem_device_write(cmos->store, cmos->base + at, len, val);
-	if (ret >= 0)
-		ret = cmos_store_read(cmos, at, back, len);
-	if (ret < 0)
-		return ret;
-	return memcmp(back, val, len) ? -EIO : 0;
+	ret = nvmem_device_write(cmos->store, cmos->base + at, len, (void *)val);
+	for (done = 0; ret >= 0 && done < len; done += part) {
+		part = min(len - done, sizeof(back));
+		ret = nvmem_device_read(cmos->store, cmos->base + at + done, part, back);
+		if (ret >= 0 && memcmp(back, bytes + done, part))
+			ret = -EIO;
+	}
+	return ret < 0 ? ret : 0;
 }
 
-/* Factory defaults, then the mark with no reset waiting. */
-static int cmos_restore(struct cmos *cmos)
+/*
+ * Carries a reset out, building the region's image in image: the factory
+ * defaults, then the mark with no reset waiting. A cut before the end
+ * leaves the reset waiting for the next probe.
+ */
+static int cmos_restore(struct cmos *cmos, u8 *image)
 {
-	u8 defaults[CMOS_SIZE];
-	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK] = { 0 };
 	int ret;
 
-	cmos_factory_defaults(defaults);
-	memcpy(state, cmos_mark, sizeof(cmos_mark));
-	ret = cmos_store_write(cmos, 0, defaults, sizeof(defaults));
+	cmos_factory_defaults(image);
+	memcpy(image + CMOS_STORE_MARK, cmos_reset_waiting, CMOS_MARK_LEN);
+	image[CMOS_STORE_RESET] = 0;
+	ret = cmos_store_write(cmos, 0, image, CMOS_SIZE);
 	if (!ret)
-		ret = cmos_store_write(cmos, CMOS_STORE_MARK, state, sizeof(state));
+		ret = cmos_store_write(cmos, CMOS_STORE_MARK, image + CMOS_STORE_MARK,
+				       CMOS_STORE_SIZE - CMOS_STORE_MARK);
 	return ret;
+}
+
+/*
+ * A region as a new EEPROM comes, all 0xff or all 0x00, or as a power cut
+ * in its first initialisation leaves it: the reset byte, and perhaps some
+ * of the mark's bytes, already written.
+ */
+static bool cmos_blank(const u8 *image)
+{
+	u8 fill = image[0];
+	unsigned int i;
+
+	if (fill != 0x00 && fill != 0xff)
+		return false;
+	for (i = 1; i < CMOS_STORE_SIZE; i++) {
+		if (image[i] == fill)
+			continue;
+		if (i < CMOS_STORE_MARK ||
+		    image[i] != cmos_reset_waiting[i - CMOS_STORE_MARK])
+			return false;
+	}
+	return true;
 }
 
 /* The field a caller's record names: its place, and its length as len. */
@@ -149,7 +202,8 @@ static int cmos_field(const char __user *buf, size_t count, unsigned int *at,
 		return -EFAULT;
 	*at = cmos_place(field, &field_len);
 	*len = field_len;
-	if (!field_len || count != field_len)
+	/* The value buffers hold the longest field the layout names. */
+	if (!field_len || field_len > CMOS_FIELD_MAX || count != field_len)
 		return -EINVAL;
 	return 0;
 }
@@ -171,7 +225,7 @@ static ssize_t cmos_read(struct file *file, char __user *buf, size_t count,
 			 loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -193,7 +247,7 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 			  size_t count, loff_t *ppos)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 val[CMOS_VALUE_MAX];
+	u8 val[CMOS_FIELD_MAX];
 	unsigned int at;
 	size_t len;
 	int ret;
@@ -209,6 +263,20 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 	return ret ? ret : len;
 }
 
+/* Apart from the other requests: a dump's copy is large for a stack. */
+static noinline_for_stack int cmos_dump(struct cmos *cmos, void __user *to)
+{
+	u8 dump[CMOS_SIZE];
+	int ret;
+
+	mutex_lock(&cmos->lock);
+	ret = cmos_store_read(cmos, 0, dump, sizeof(dump));
+	mutex_unlock(&cmos->lock);
+	if (ret < 0)
+		return ret;
+	return copy_to_user(to, dump, sizeof(dump)) ? -EFAULT : 0;
+}
+
 /*
  * The request numbers are those the board's tools have always sent, from
  * every host: the PowerPC encodings of _IOW('c', 1, a 132-byte record) for
@@ -219,7 +287,6 @@ static ssize_t cmos_write(struct file *file, const char __user *buf,
 static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 dump[CMOS_SIZE];
 	u8 pending = 1;
 	int ret;
 
@@ -234,14 +301,7 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 	case CMOS_IOC_DUMP_NUMBER:
 		if (!(file->f_mode & FMODE_READ))
 			return -EBADF;
-		mutex_lock(&cmos->lock);
-		ret = cmos_store_read(cmos, 0, dump, sizeof(dump));
-		mutex_unlock(&cmos->lock);
-		if (ret < 0)
-			return ret;
-		if (copy_to_user((void __user *)arg, dump, sizeof(dump)))
-			return -EFAULT;
-		return 0;
+		return cmos_dump(cmos, (void __user *)arg);
 	}
 	return -ENOTTY;
 }
@@ -280,10 +340,19 @@ static int cmos_region_write(void *priv, unsigned int at, void *val,
 	return ret;
 }
 
+static void cmos_put(void *data)
+{
+	struct cmos *cmos = data;
+
+	kref_put(&cmos->ref, cmos_free);
+}
+
 /*
  * Named "cmos-region" and a number the NVMEM core hands out: no name that
  * a device tree or a driver could ask for beforehand, so no lookup by name
- * returns it.
+ * returns it. A kernel consumer that found it anyway can hold it past the
+ * binding and call it: the device holds the state until the NVMEM core
+ * lets it go, when the driver core releases what was added to it.
  */
 static int cmos_region_register(struct device *dev, struct cmos *cmos)
 {
@@ -300,8 +369,20 @@ static int cmos_region_register(struct device *dev, struct cmos *cmos)
 		.stride		= 1,
 		.priv		= cmos,
 	};
+	struct nvmem_device *region;
+	struct device *region_dev;
+	int ret;
 
-	return PTR_ERR_OR_ZERO(devm_nvmem_register(dev, &config));
+	region = devm_nvmem_register(dev, &config);
+	if (IS_ERR(region))
+		return PTR_ERR(region);
+	region_dev = device_find_child_by_name(dev, nvmem_dev_name(region));
+	if (!region_dev)
+		return -ENODEV;
+	kref_get(&cmos->ref);
+	ret = devm_add_action_or_reset(region_dev, cmos_put, cmos);
+	put_device(region_dev);
+	return ret;
 }
 
 struct cmos_lookup {
@@ -325,10 +406,50 @@ static void cmos_store_put(void *store)
 	nvmem_device_put(store);
 }
 
+static void cmos_unclaim(void *unused)
+{
+	clear_bit_unlock(0, &cmos_claimed);
+}
+
+/* Before the store is touched: a second node writes nothing. */
+static int cmos_claim(struct device *dev)
+{
+	if (test_and_set_bit_lock(0, &cmos_claimed))
+		return dev_err_probe(dev, -EBUSY,
+				     "another cmos node has /dev/cmos, and there is one\n");
+	return devm_add_action_or_reset(dev, cmos_unclaim, NULL);
+}
+
 /*
- * The store the node names, and a device link to the device that provides
- * it: when that device's driver unbinds, or its bus goes, the driver core
- * ends this binding first, and binds it again when the store comes back.
+ * A device link to the store's provider: when its driver unbinds, or its
+ * bus goes, the driver core ends this binding first, and binds it again
+ * when the store comes back. The link is made to a bound provider only.
+ * The provider's unbinding waits for this probe only while the link is
+ * "consumer probing": one that checked its links before the link was made
+ * goes on regardless, and leaves the link "supplier unbinding".
+ */
+static int cmos_link(struct device *dev, struct device *provider)
+{
+	struct device_link *link;
+
+	if (READ_ONCE(provider->links.status) != DL_DEV_DRIVER_BOUND)
+		return dev_err_probe(dev, -EPROBE_DEFER, "store's device %s not bound\n",
+				     dev_name(provider));
+	link = device_link_add(dev, provider, DL_FLAG_AUTOPROBE_CONSUMER);
+	if (!link)
+		return dev_err_probe(dev, -EINVAL, "no device link to %s\n",
+				     dev_name(provider));
+	if (READ_ONCE(link->status) != DL_STATE_CONSUMER_PROBE)
+		return dev_err_probe(dev, -EPROBE_DEFER, "store's device %s unbinding\n",
+				     dev_name(provider));
+	return 0;
+}
+
+/*
+ * The store the node names, this node's claim on /dev/cmos, and the link
+ * to the store's provider. A node that names no provider fails once the
+ * driver core stops waiting for drivers: at the end of boot without
+ * modules, else at its deferred probe timeout.
  */
 static int cmos_store_get(struct device *dev, struct cmos *cmos)
 {
@@ -346,16 +467,24 @@ static int cmos_store_get(struct device *dev, struct cmos *cmos)
 				    lookup.node);
 		goto put_node;
 	}
+	if (!of_device_is_available(lookup.node)) {
+		ret = dev_err_probe(dev, -ENODEV, "store %pOF is disabled\n", lookup.node);
+		goto put_node;
+	}
 	cmos->store = nvmem_device_find(&lookup, cmos_store_match);
 	ret = PTR_ERR_OR_ZERO(cmos->store);
+	if (ret == -EPROBE_DEFER)
+		ret = driver_deferred_probe_check_state(dev);
 	if (ret) {
-		dev_err_probe(dev, ret, "store %pOF not available\n", lookup.node);
+		dev_err_probe(dev, ret, "store %pOF offers no NVMEM device\n",
+			      lookup.node);
 		goto put_provider;
 	}
 	ret = devm_add_action_or_reset(dev, cmos_store_put, cmos->store);
-	if (!ret && !device_link_add(dev, provider, DL_FLAG_AUTOPROBE_CONSUMER))
-		ret = dev_err_probe(dev, -EINVAL, "no device link to %s\n",
-				    dev_name(provider));
+	if (!ret)
+		ret = cmos_claim(dev);
+	if (!ret)
+		ret = cmos_link(dev, provider);
 put_provider:
 	put_device(provider);
 put_node:
@@ -363,35 +492,57 @@ put_node:
 	return ret;
 }
 
-/* Checks the region, and restores the factory defaults when it must. */
-static int cmos_start(struct device *dev, struct cmos *cmos)
+/* A reset waiting, the first write of an initialisation: see cmos_blank(). */
+static int cmos_ask_reset(struct cmos *cmos)
 {
-	u8 state[CMOS_STORE_SIZE - CMOS_STORE_MARK];
 	int ret;
 
-	/* Reading the state past the 256 bytes also proves the store's size. */
-	ret = cmos_store_read(cmos, CMOS_STORE_MARK, state, sizeof(state));
+	ret = cmos_store_write(cmos, CMOS_STORE_RESET,
+			       &cmos_reset_waiting[CMOS_MARK_LEN], 1);
+	if (!ret)
+		ret = cmos_store_write(cmos, CMOS_STORE_MARK, cmos_reset_waiting,
+				       CMOS_MARK_LEN);
+	return ret;
+}
+
+/*
+ * Checks the region, and stores the factory defaults when a reset waits
+ * or the region is blank. A region that holds other data and no mark is
+ * left as it is, unless root set force_init for this probe.
+ */
+static int cmos_start(struct device *dev, struct cmos *cmos, u8 *image)
+{
+	int ret;
+
+	/* Reading it whole also proves the store's size. */
+	ret = cmos_store_read(cmos, 0, image, CMOS_STORE_SIZE);
 	if (ret < 0)
 		return dev_err_probe(dev, ret,
 				     "region end at %u past the store's end, or unreadable\n",
 				     cmos->base + CMOS_STORE_SIZE);
-	if (memcmp(state, cmos_mark, sizeof(cmos_mark)))
-		dev_info(dev, "no configuration in the region: factory defaults\n");
-	else if (state[sizeof(cmos_mark)])
+	if (!memcmp(image + CMOS_STORE_MARK, cmos_reset_waiting, CMOS_MARK_LEN)) {
+		if (!image[CMOS_STORE_RESET])
+			return 0;
 		dev_info(dev, "reset requested: factory defaults\n");
-	else
-		return 0;
-	ret = cmos_restore(cmos);
+		ret = 0;
+	} else if (cmos_blank(image)) {
+		dev_info(dev, "blank region: factory defaults\n");
+		ret = cmos_ask_reset(cmos);
+	} else if (READ_ONCE(force_init)) {
+		WRITE_ONCE(force_init, false);
+		dev_warn(dev, "region at %u holds other data: factory defaults over it, as force_init asks\n",
+			 cmos->base);
+		ret = cmos_ask_reset(cmos);
+	} else {
+		return dev_err_probe(dev, -EINVAL,
+				     "region at %u holds other data (%8ph...) and no configuration: nothing written; force_init overwrites it\n",
+				     cmos->base, image);
+	}
+	if (!ret)
+		ret = cmos_restore(cmos, image);
 	if (ret)
 		return dev_err_probe(dev, ret, "factory defaults not stored\n");
 	return 0;
-}
-
-static void cmos_put(void *data)
-{
-	struct cmos *cmos = data;
-
-	kref_put(&cmos->ref, cmos_free);
 }
 
 /* The binding ends: no new opens, and no call reaches the store again. */
@@ -410,6 +561,7 @@ static int cmos_probe(struct platform_device *pdev)
 	struct device *dev = &pdev->dev;
 	struct cmos *cmos;
 	u32 region[2];
+	u8 *image;
 	int ret;
 
 	cmos = kzalloc(sizeof(*cmos), GFP_KERNEL);
@@ -432,9 +584,14 @@ static int cmos_probe(struct platform_device *pdev)
 	if (ret)
 		return ret;
 
+	/* The region's image: too large for the stack. */
+	image = kmalloc(CMOS_STORE_SIZE, GFP_KERNEL);
+	if (!image)
+		return -ENOMEM;
 	mutex_lock(&cmos->lock);
-	ret = cmos_start(dev, cmos);
+	ret = cmos_start(dev, cmos, image);
 	mutex_unlock(&cmos->lock);
+	kfree(image);
 	if (ret)
 		return ret;
 
