@@ -61,9 +61,11 @@ static const char help_more[] =
 	"\t--save: print every field and byte 120 to 255, to --load later\n"
 	"\t--load FILE: check every line of FILE (- is stdin), then write it";
 
+// The release's MAJOR.MINOR from CMake's project version: a fix release
+// prints the banner of the release it fixes.
 static void print_version()
 {
-	puts("nvparm: v. 1.0");
+	puts("nvparm: v. " NVPARM_VERSION);
 }
 
 static void print_help()
