@@ -69,9 +69,11 @@ static const char help_more[] =
 	"\t--load <file>: write what differs (- is stdin)\n"
 	"\t--diff <file>: print what --load would change";
 
+// The release's MAJOR.MINOR from CMake's project version: a fix release
+// prints the banner of the release it fixes.
 static void print_version()
 {
-	puts("nvparm: v. 1.0");
+	puts("nvparm: v. " NVPARM_VERSION);
 }
 
 static void print_help()

@@ -3,19 +3,11 @@ SUMMARY = "Read and set the boot configuration kept in CMOS"
 DESCRIPTION = "nvparm reads and writes the boot configuration that the board \
 keeps in battery-backed CMOS through /dev/cmos, raw CMOS bytes, the reset \
 request and the dump, and reports the boot server from /proc/cmdline."
-HOMEPAGE = "https://nvparm.org/"
 SECTION = "admin"
 LICENSE = "MIT"
 LIC_FILES_CHKSUM = "file://LICENSE;md5=ab49fd18a48bf8dcd3ead8f724858f46"
 
-# The nvparm repository. A layer or local.conf that builds from another
-# copy sets NVPARM_GIT, for instance
-#   NVPARM_GIT = "git:///srv/git/nvparm.git;protocol=file"
-NVPARM_GIT ??= "git://nvparm.org/nvparm.git;protocol=https"
-SRC_URI = "${NVPARM_GIT};branch=main"
-# The commit this recipe was last checked with; the version counts on from it.
-SRCREV = "d5616de6eb5f0a5849df52502fa464d70ecc3293"
-PV = "1.0+git"
+require nvparm.inc
 
 inherit cmake bash-completion
 
