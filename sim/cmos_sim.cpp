@@ -91,34 +91,43 @@ const char *errno_name(int e)
 	return number;
 }
 
-// Every fault asked for is one the simulator injects: one that injects
-// nothing would let a test pass that never saw its fault. "read:N" and
-// "write:N" must name a field.
-__attribute__((constructor)) void check_faults()
+// Whether an item of the fault list, n bytes at item, is a fault the
+// simulator injects. "read:N" and "write:N" must name a field, N written
+// as the trace writes it: no leading zero.
+bool injects(const char *item, size_t n)
 {
 	static const char *const known[] = {"open=ENOENT", "open=EACCES", "read", "write", "ioctl", "close", "flock",
 					    "cmdline"};
 	static const char *const of_field[] = {"read:", "write:"};
+
+	for (const char *k : known)
+		if (strlen(k) == n && !strncmp(item, k, n))
+			return true;
+	for (const char *call : of_field) {
+		size_t at = strlen(call);
+		unsigned int len = 0;
+
+		if (n <= at || strncmp(item, call, at))
+			continue;
+		if (n - at < 4 && strspn(item + at, "0123456789") == n - at && item[at] != '0')
+			cmos_place(atoi(item + at), &len);
+		return len != 0;
+	}
+	return false;
+}
+
+// Every fault asked for is one the simulator injects: one that injects
+// nothing would let a test pass that never saw its fault.
+__attribute__((constructor)) void check_faults()
+{
 	const char *faults = getenv("NVPARM_SIM_FAIL");
 
-	for (const char *p = faults; p && *p; p += *p == ',') {
+	for (const char *p = faults; p && *p; p += strcspn(p, ",")) {
+		p += *p == ',';
 		size_t n = strcspn(p, ",");
-		const char *item = p;
-		bool ok = n == 0;
 
-		p += n;
-		for (const char *k : known)
-			ok = ok || (strlen(k) == n && !strncmp(item, k, n));
-		for (const char *call : of_field) {
-			size_t at = strlen(call), digits = strspn(item + at, "0123456789");
-			unsigned int len = 0;
-			// The number as the trace writes it: no leading zero.
-			if (!strncmp(item, call, at) && at + digits == n && digits < 4 && item[at] != '0')
-				cmos_place(atoi(item + at), &len);
-			ok = ok || len;
-		}
-		if (!ok) {
-			fprintf(stderr, "cmos-sim: --fail or NVPARM_SIM_FAIL: %.*s injects no fault\n", (int)n, item);
+		if (n && !injects(p, n)) {
+			fprintf(stderr, "cmos-sim: --fail or NVPARM_SIM_FAIL: %.*s injects no fault\n", (int)n, p);
 			_exit(2);
 		}
 	}
