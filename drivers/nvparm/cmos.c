@@ -150,22 +150,25 @@ static int cmos_store_write(struct cmos *cmos, unsigned int at,
 	return ret < 0 ? ret : 0;
 }
 
+/* The byte after the mark: 1 while a reset waits, 0 once carried out. */
+static int cmos_reset_byte(struct cmos *cmos, u8 waiting)
+{
+	return cmos_store_write(cmos, CMOS_STORE_RESET, &waiting, 1);
+}
+
 /*
- * Carries a reset out, building the region's image in image: the factory
- * defaults, then the mark with no reset waiting. A cut before the end
- * leaves the reset waiting for the next probe.
+ * Carries out the reset that waits behind the mark: the factory defaults,
+ * built in image, then the reset cleared. A cut before the end leaves the
+ * reset waiting for the next probe.
  */
 static int cmos_restore(struct cmos *cmos, u8 *image)
 {
 	int ret;
 
 	cmos_factory_defaults(image);
-	memcpy(image + CMOS_STORE_MARK, cmos_reset_waiting, CMOS_MARK_LEN);
-	image[CMOS_STORE_RESET] = 0;
 	ret = cmos_store_write(cmos, 0, image, CMOS_SIZE);
 	if (!ret)
-		ret = cmos_store_write(cmos, CMOS_STORE_MARK, image + CMOS_STORE_MARK,
-				       CMOS_STORE_SIZE - CMOS_STORE_MARK);
+		ret = cmos_reset_byte(cmos, 0);
 	return ret;
 }
 
@@ -287,7 +290,6 @@ static noinline_for_stack int cmos_dump(struct cmos *cmos, void __user *to)
 static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 {
 	struct cmos *cmos = cmos_of(file);
-	u8 pending = 1;
 	int ret;
 
 	switch (req) {
@@ -295,7 +297,7 @@ static long cmos_ioctl(struct file *file, unsigned int req, unsigned long arg)
 		if (!(file->f_mode & FMODE_WRITE))
 			return -EBADF;
 		mutex_lock(&cmos->lock);
-		ret = cmos_store_write(cmos, CMOS_STORE_RESET, &pending, 1);
+		ret = cmos_reset_byte(cmos, 1);
 		mutex_unlock(&cmos->lock);
 		return ret;
 	case CMOS_IOC_DUMP_NUMBER:
@@ -497,8 +499,7 @@ static int cmos_ask_reset(struct cmos *cmos)
 {
 	int ret;
 
-	ret = cmos_store_write(cmos, CMOS_STORE_RESET,
-			       &cmos_reset_waiting[CMOS_MARK_LEN], 1);
+	ret = cmos_reset_byte(cmos, 1);
 	if (!ret)
 		ret = cmos_store_write(cmos, CMOS_STORE_MARK, cmos_reset_waiting,
 				       CMOS_MARK_LEN);
