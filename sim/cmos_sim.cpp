@@ -65,14 +65,19 @@ bool is_cmos_fd(int fd)
 	return false;
 }
 
+// Whether the n bytes at item, an item of the fault list, are word.
+bool item_is(const char *item, size_t n, const char *word)
+{
+	return strlen(word) == n && !strncmp(item, word, n);
+}
+
 bool fault(const char *what)
 {
 	const char *faults = getenv("NVPARM_SIM_FAIL");
-	size_t n = strlen(what);
 
 	for (const char *p = faults; p && *p; p += strcspn(p, ",")) {
 		p += *p == ',';
-		if (!strncmp(p, what, n) && (p[n] == ',' || p[n] == '\0'))
+		if (item_is(p, strcspn(p, ","), what))
 			return true;
 	}
 	return false;
@@ -101,7 +106,7 @@ bool injects(const char *item, size_t n)
 	static const char *const of_field[] = {"read:", "write:"};
 
 	for (const char *k : known)
-		if (strlen(k) == n && !strncmp(item, k, n))
+		if (item_is(item, n, k))
 			return true;
 	for (const char *call : of_field) {
 		size_t at = strlen(call);
